@@ -1,0 +1,80 @@
+// The one serial-port object of the program: a thin synchronous layer over
+// the platform's serial interface (termios on POSIX, the Win32
+// communications functions on Windows; one backend file each).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <termios.h>
+#endif
+
+// Masks of the bits of the Windows DCB flag word that Open sets or keeps.
+constexpr std::uint32_t fBinary = 0x0001;
+constexpr std::uint32_t fParity = 0x0002;
+constexpr std::uint32_t fOutxCtsFlow = 0x0004;
+constexpr std::uint32_t fOutxDsrFlow = 0x0008;
+constexpr std::uint32_t fDtrControl = 0x0030;
+constexpr std::uint32_t fDsrSensitivity = 0x0040;
+constexpr std::uint32_t fTXContinueOnXoff = 0x0080;
+constexpr std::uint32_t fOutX = 0x0100;
+constexpr std::uint32_t fInX = 0x0200;
+constexpr std::uint32_t fErrorChar = 0x0400;
+constexpr std::uint32_t fNull = 0x0800;
+constexpr std::uint32_t fRtsControl = 0x3000;
+constexpr std::uint32_t fAbortOnError = 0x4000;
+constexpr std::uint32_t fDummy2 = 0xFFFF8000;
+
+// Time-outs of every open port, in milliseconds.
+constexpr int cReadIntervalTimeout = 30;
+constexpr int cReadTotalTimeoutMultiplier = 2;
+constexpr int cReadTotalTimeoutConstant = 500;
+constexpr int cWriteTotalTimeoutMultiplier = 2;
+constexpr int cWriteTotalTimeoutConstant = 30;
+
+class TCOMPort {
+ public:
+#ifdef _WIN32
+  using THandle = HANDLE;
+#else
+  using THandle = int;  // file descriptor; -1 after a failed Open
+#endif
+
+  // The device to open: "\\.\COMn" on Windows, a device path on POSIX.
+  // UTF-8; must not be empty when Open is called.
+  std::string DeviceName;
+  std::int32_t BaudRate = 0;  // applied by the next Open; must not be negative
+  THandle FHandle{};
+#ifdef _WIN32
+  ::DCB DCB{};
+  COMMTIMEOUTS TimeOuts{};
+#else
+  termios Settings{};  // the line settings as last written by Open
+#endif
+  bool Enabled = false;  // true exactly while the device is open through this object
+
+  // Closes first if open; opens DeviceName exclusively, raw 8N1 at BaudRate,
+  // no flow control, DTR and RTS low. True when the device could be opened.
+  // Throws std::out_of_range when DeviceName is empty.
+  bool Open();
+  void Close();
+  // Both throw std::out_of_range for a negative count; 0 when not open.
+  std::uint32_t Write(const void* Buffer, std::int32_t Count);
+  std::uint32_t Read(void* Buffer, std::int32_t Count);
+  std::int32_t InQueCount();   // -1 when not open
+  std::int32_t OutQueCount();  // -1 when not open
+  void PurgeIn();
+  void PurgeOut();
+  // Bus direction control (RTS); a refusal by the platform is ignored.
+  void SetRts();
+  void ClearRts();
+};
+
+// The program's one port object, created before main runs.
+extern TCOMPort Comm1;

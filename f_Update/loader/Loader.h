@@ -1,0 +1,54 @@
+// The loader: the state and the operations that talk to the controller. The
+// window owns one; it reaches the window only through ILoaderView.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ComPort.h"
+#include "LoaderView.h"
+#include "Models.h"
+#include "PortMap.h"
+
+constexpr std::size_t cResponseSize = 128;
+constexpr std::size_t cDataBufferSize = 0x40001;  // byte indices 0 to 0x40000
+
+class TLoader {
+ public:
+  TLoader(TCOMPort& Port, ILoaderView& View, TPortMapSource PortMaps = SystemPortMap);
+
+  // Loader state, shared by the command channel, the search and the update.
+  std::string CmdStr;                                // command or block frame being sent
+  std::array<std::uint8_t, cResponseSize> Response{};  // receive buffer
+  bool SimpleBusMode = false;                        // the link echoes every byte sent
+  bool MCInBootloaderStatus = false;                 // found answering from its bootloader
+  std::uint8_t MCUCount = 0;                         // MCUs to program
+  std::vector<std::uint8_t> DataBuffer;              // the image, cDataBufferSize bytes
+  TParamSet Params;                                  // chosen by the model table
+
+  // Command channel.
+  void SendCmd(const std::string& ACmdStr);
+  bool WaitResponse(std::int32_t InQueCount, float TimeOutInSecs);
+
+  // Finding the controller.
+  bool LinkToMC();
+  bool Try_Auto_Baud();
+
+  // The two long operations started from the window's buttons.
+  void QueryVersion();    // "MC &Version"
+  void UpdateFirmware();  // "&Update"
+
+  // Bootloader transfer of DataBuffer into every MCU.
+  bool WriteBufferedData();
+
+  TCOMPort& Comm1;
+  ILoaderView& View;
+  TPortMapSource PortMaps;
+};
+
+// Blocks the calling thread; window messages are not processed meanwhile.
+// Throws std::out_of_range for a negative value.
+void Delay(std::int32_t mS);

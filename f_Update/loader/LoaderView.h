@@ -1,0 +1,41 @@
+// What the loader may see and touch of the window. The window implements it
+// with its widgets; tests implement it with a recording fake.
+#pragma once
+
+#include <string>
+
+enum class TPromptColor { Normal, Success, Failure };
+
+class ILoaderView {
+ public:
+  virtual ~ILoaderView() = default;
+
+  // Status line (lbPrompt). Texts are UTF-8.
+  virtual void SetPrompt(const std::string& Text) = 0;
+  virtual std::string Prompt() const = 0;
+  virtual void SetPromptColor(TPromptColor Color) = 0;
+
+  // Modal message box, caption "Error", error icon, OK; returns once closed.
+  virtual void ShowError(const std::string& Text) = 0;
+
+  // Handle every pending window message, then return.
+  virtual void ProcessMessages() = 0;
+
+  // cbAutoSelectCOMPort: unchecking it runs the check-box handler, as a click would.
+  virtual bool AutoSelectCOMPort() const = 0;
+  virtual void SetAutoSelectCOMPort(bool Checked) = 0;
+  // cbPort: editable text and enable state.
+  virtual std::string PortText() const = 0;
+  virtual void SetPortText(const std::string& Text) = 0;
+  virtual void SetPortEnabled(bool Enabled) = 0;
+  // cbHighSpeed counts only while it is both visible and checked.
+  virtual bool HighSpeedVisible() const = 0;
+  virtual bool HighSpeedChecked() const = 0;
+  // cbPCDirectMode.
+  virtual bool PCDirectMode() const = 0;
+  // ePGMFileName.
+  virtual std::string FileName() const = 0;
+
+  virtual void DisableAllComponent() = 0;
+  virtual void EnableAllComponent() = 0;
+};

@@ -1,0 +1,3 @@
+#include "TfUpdate.h"
+
+TfUpdate::TfUpdate(QWidget* Parent) : QWidget(Parent) { setWindowTitle("Quarnel"); }
