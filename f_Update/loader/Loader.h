@@ -37,6 +37,13 @@ class TLoader {
   bool LinkToMC();
   bool Try_Auto_Baud();
 
+  // Reads the bytes waiting in the port into Response, never more than its
+  // 128: with DrainAll false at most 128 of them (the rest stays queued);
+  // with DrainAll true every byte counted as waiting is taken out and
+  // Response keeps the last chunk read. Returns the bytes now in Response
+  // (0 when the port is closed).
+  std::int32_t ReadWaitingIntoResponse(bool DrainAll = false);
+
   // The two long operations started from the window's buttons.
   void QueryVersion();    // "MC &Version"
   void UpdateFirmware();  // "&Update"

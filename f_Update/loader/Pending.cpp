@@ -5,7 +5,6 @@
 void TLoader::SendCmd(const std::string&) {}
 bool TLoader::WaitResponse(std::int32_t, float) { return false; }
 bool TLoader::LinkToMC() { return false; }
-bool TLoader::Try_Auto_Baud() { return false; }
 void TLoader::QueryVersion() {}
 void TLoader::UpdateFirmware() {}
 bool TLoader::WriteBufferedData() { return false; }
