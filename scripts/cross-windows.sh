@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Cross-compiles the layers below the window (serial port, rules, loader:
+# all that builds without Qt and tests)
+# for Windows with MinGW-w64, so the Win32 serial backend keeps compiling.
+# Nothing here runs on Windows; no Qt and no tests are built.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+  echo "MinGW-w64 cross compiler missing (package g++-mingw-w64-x86-64)" >&2
+  exit 1
+fi
+
+cmake -S . -B build-win -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=Release \
+  -DQUARNEL_WITH_QT=OFF -DQUARNEL_TESTS=OFF >/dev/null
+cmake --build build-win -j "$(nproc)"
