@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Cross-compiles the layers below the window (serial port, rules, loader:
-# all that builds without Qt and tests)
-# for Windows with MinGW-w64, so the Win32 serial backend keeps compiling.
-# Nothing here runs on Windows; no Qt and no tests are built.
+# Cross-compiles the layers below the window (serial port, rules, loader)
+# for Windows with MinGW-w64, so that the Win32 serial backend keeps
+# compiling. Builds everything that needs neither Qt nor the tests; nothing
+# is run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
