@@ -139,7 +139,7 @@ TEST_F(ChannelTest, ClosedPortWaitsTheFullTimeOut) {
   EXPECT_LT(View.ProcessMessagesCalls, cMaxPollsPerSecond);
 }
 
-TEST_F(ChannelTest, NoTimeStillPollsOnce) {
+TEST_F(ChannelTest, ExtremeTimeOuts) {
   const float Cases[] = {0.0f, -1.0f, std::numeric_limits<float>::quiet_NaN()};
   for (float T : Cases) {
     SCOPED_TRACE(T);
@@ -152,11 +152,7 @@ TEST_F(ChannelTest, NoTimeStillPollsOnce) {
   ASSERT_TRUE(Line.Send("z"));
   ASSERT_TRUE(QueueReaches(1));
   EXPECT_TRUE(Loader.WaitResponse(1, 0.0f));
-}
-
-TEST_F(ChannelTest, AHugeTimeOutEndsWithTheReply) {
-  ASSERT_TRUE(Line.Send("y"));
-  ASSERT_TRUE(QueueReaches(1));
+  // Time-outs beyond any clock's range end with the reply all the same.
   EXPECT_TRUE(Loader.WaitResponse(1, std::numeric_limits<float>::infinity()));
   EXPECT_TRUE(Loader.WaitResponse(1, 3.0e38f));
 }

@@ -182,10 +182,7 @@ TEST_F(PortTest, OpenSetsRawLineAtTheRate) {
     EXPECT_EQ(T.c_oflag & OPOST, 0u);
     EXPECT_FALSE(Port.RtsRaised);
   }
-}
-
-TEST_F(PortTest, UnsupportedRateStillOpens) {
-  Port.BaudRate = 12345;
+  Port.BaudRate = 12345;  // not a standard rate: refused, yet the port opens
   EXPECT_TRUE(Port.Open());
 }
 
@@ -247,14 +244,6 @@ TEST_F(PortTest, QueueCountsAndPurge) {
 
 // ---- Read and write time-outs ----
 
-TEST_F(PortTest, ReadCountZeroReturnsAtOnce) {
-  ASSERT_TRUE(Port.Open());
-  char Buf[1];
-  const auto Start = TClock::now();
-  EXPECT_EQ(Port.Read(Buf, 0), 0u);
-  EXPECT_LT(MsSince(Start), 100 + cSlackMs);
-}
-
 TEST_F(PortTest, ReadEndsOnSilenceAfterTheLastByte) {
   ASSERT_TRUE(Port.Open());
   ASSERT_TRUE(Line.Send("abc"));
@@ -271,6 +260,7 @@ TEST_F(PortTest, ReadOfWaitingBytesDoesNotWaitForTheTotal) {
   ASSERT_TRUE(Line.Send("123456789"));
   ASSERT_TRUE(QueueReaches(9));
   const auto Start = TClock::now();
+  EXPECT_EQ(ReadString(0), "");
   EXPECT_EQ(ReadString(9), "123456789");
   EXPECT_LT(MsSince(Start), 500);
 }
