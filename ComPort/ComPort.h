@@ -67,8 +67,11 @@ class TCOMPort {
   // Throws std::out_of_range when DeviceName is empty.
   bool Open();
   void Close();
-  // Both throw std::out_of_range for a negative count, even when not open;
-  // 0 when not open.
+  // Read waits for Count bytes, but no longer than 30 ms of silence after a
+  // byte and 500 + 2 * Count ms in all; bytes already waiting come at once.
+  // Write waits at most 30 + 2 * Count ms for the driver to take the bytes.
+  // Both return the bytes moved, 0 when not open, and throw
+  // std::out_of_range for a negative count, even when not open.
   std::uint32_t Write(const void* Buffer, std::int32_t Count);
   std::uint32_t Read(void* Buffer, std::int32_t Count);
   std::int32_t InQueCount();   // -1 when not open
