@@ -11,8 +11,11 @@ if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
   exit 1
 fi
 
-cmake -S . -B build-win -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+# The toolchain counts only when the folder is first configured.
+TOOLCHAIN=()
+[ -f build-win/CMakeCache.txt ] || TOOLCHAIN=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake)
+
+cmake -S . -B build-win -G Ninja "${TOOLCHAIN[@]}" \
   -DCMAKE_BUILD_TYPE=Release \
   -DQUARNEL_WITH_QT=OFF -DQUARNEL_TESTS=OFF >/dev/null
 cmake --build build-win -j "$(nproc)"
