@@ -55,16 +55,23 @@ class TCOMPort {
   ::DCB DCB{};
   COMMTIMEOUTS TimeOuts{};
 #else
-  termios Settings{};  // the line settings as last written by Open
+  termios Settings{};   // the line settings as last written by Open
 #endif
   bool Enabled = false;  // true exactly while the device is open through this object
+  // The RTS level last asked for by Open, SetRts or ClearRts. Kept because a
+  // port without modem lines (a pty) cannot report the line itself.
+  bool RtsRaised = false;
 
   // Closes first if open; opens DeviceName exclusively, raw 8N1 at BaudRate,
   // no flow control, DTR and RTS low. True when the device could be opened.
   // Throws std::out_of_range when DeviceName is empty.
   bool Open();
   void Close();
-  // Both throw std::out_of_range for a negative count; 0 when not open.
+  // Read waits for Count bytes, but no longer than 30 ms of silence after a
+  // byte and 500 + 2 * Count ms in all; bytes already waiting come at once.
+  // Write waits at most 30 + 2 * Count ms for the driver to take the bytes.
+  // Both return the bytes moved, 0 when not open, and throw
+  // std::out_of_range for a negative count, even when not open.
   std::uint32_t Write(const void* Buffer, std::int32_t Count);
   std::uint32_t Read(void* Buffer, std::int32_t Count);
   std::int32_t InQueCount();   // -1 when not open
@@ -72,8 +79,14 @@ class TCOMPort {
   void PurgeIn();
   void PurgeOut();
   // Bus direction control (RTS); a refusal by the platform is ignored.
+  // Nothing happens when the port is not open.
   void SetRts();
   void ClearRts();
+  // Blocks for at most MaxMs until more input arrives, so that a waiting
+  // caller need not spin. When input is already waiting it pauses only
+  // briefly (the caller waits for more than is there); when the port is not
+  // open it simply sleeps MaxMs.
+  void WaitForInput(int MaxMs);
 };
 
 // The program's one port object, created before main runs.

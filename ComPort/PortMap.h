@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Device for port number n, or an empty text when no such port exists.
 using TPortMap = std::function<std::string(int n)>;
@@ -14,3 +15,19 @@ using TPortMapSource = std::function<TPortMap()>;
 // /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS* (macOS /dev/cu.*), each group in
 // numeric order.
 TPortMap SystemPortMap();
+
+// How serial devices are named in /dev.
+enum class TDeviceNaming {
+  Linux,  // ttyUSB<n>, then ttyACM<n>, then ttyS<n>
+  MacOS,  // cu.<anything>
+};
+
+// The serial devices among Names (entries of /dev, without the folder) as
+// full paths, in port order: group by group, each group in numeric order
+// (numbers compared by value, however long), each device once.
+std::vector<std::string> OrderSerialDevices(const std::vector<std::string>& Names,
+                                            TDeviceNaming Naming);
+
+// Port n (counted from 1) is Devices[n - 1]; 0, negative or past the end
+// names no device.
+TPortMap PortMapFromList(std::vector<std::string> Devices);

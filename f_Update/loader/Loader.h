@@ -21,17 +21,20 @@ class TLoader {
   TLoader(TCOMPort& Port, ILoaderView& View, TPortMapSource PortMaps = SystemPortMap);
 
   // Loader state, shared by the command channel, the search and the update.
-  std::string CmdStr;                                // command or block frame being sent
+  std::string CmdStr;                                  // command or block frame being sent
   std::array<std::uint8_t, cResponseSize> Response{};  // receive buffer
-  bool SimpleBusMode = false;                        // the link echoes every byte sent
-  bool MCInBootloaderStatus = false;                 // found answering from its bootloader
-  std::uint8_t MCUCount = 0;                         // MCUs to program
-  std::vector<std::uint8_t> DataBuffer;              // the image, cDataBufferSize bytes
-  TParamSet Params;                                  // chosen by the model table
+  bool SimpleBusMode = false;                          // the link echoes every byte sent
+  bool MCInBootloaderStatus = false;                   // found answering from its bootloader
+  std::uint8_t MCUCount = 0;                           // MCUs to program
+  std::vector<std::uint8_t> DataBuffer;                // the image, cDataBufferSize bytes
+  TParamSet Params;                                    // chosen by the model table
 
   // Command channel.
   void SendCmd(const std::string& ACmdStr);
   bool WaitResponse(std::int32_t InQueCount, float TimeOutInSecs);
+  // Takes an echo of EchoCount bytes out of the receive queue: its first
+  // bytes into Response (never more than its size), the rest dropped.
+  void DrainEcho(std::int32_t EchoCount);
 
   // Finding the controller.
   bool LinkToMC();

@@ -1,0 +1,228 @@
+// POSIX backend of TCOMPort: termios, ioctl and flock on a tty device. The
+// fd stays non-blocking; every wait is a poll against a monotonic deadline.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <stdexcept>
+#include <thread>
+
+#include "ComPort.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+using TMs = std::chrono::milliseconds;
+
+constexpr int cInvalidHandle = -1;
+// Pause of WaitForInput while input already waits: poll would return at once.
+constexpr int cQueuedInputPauseMs = 1;
+
+struct TBaudEntry {
+  std::int32_t Rate;  // bits per second
+  speed_t Speed;      // termios code
+};
+
+// Standard rates that cfsetspeed understands everywhere. 0 is left out on
+// purpose: B0 means "hang up".
+constexpr TBaudEntry cBaudTable[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},     {150, B150},
+    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},   {1800, B1800},
+    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200}, {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400},
+#ifdef B460800
+    {460800, B460800},
+#endif
+#ifdef B921600
+    {921600, B921600},
+#endif
+};
+
+[[noreturn]] void RangeError() {
+  throw std::out_of_range("Range check error");
+}
+
+// Milliseconds left until Deadline, rounded up so a poll never ends early.
+int MsUntil(TClock::time_point Deadline) {
+  const auto Left = Deadline - TClock::now();
+  if (Left <= TClock::duration::zero()) return 0;
+  const auto Ms = std::chrono::ceil<TMs>(Left).count();
+  return static_cast<int>(std::min<std::int64_t>(Ms, 60 * 60 * 1000));
+}
+
+// Waits for Events on Fd until Deadline. True when the fd is ready; false on
+// time-out, hang-up or error (a hung-up tty reports itself readable for good).
+bool PollUntil(int Fd, short Events, TClock::time_point Deadline) {
+  for (;;) {
+    pollfd P{Fd, Events, 0};
+    const int R = ::poll(&P, 1, MsUntil(Deadline));
+    if (R > 0) return (P.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+    if (R == 0) return false;
+    if (errno != EINTR) return false;
+  }
+}
+
+void ApplyRawLine(termios& T, std::int32_t BaudRate) {
+  T.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                      IXON | IXOFF | IXANY | INPCK);
+  T.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  T.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  T.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  T.c_cflag |= static_cast<tcflag_t>(CS8 | CLOCAL | CREAD);
+  // With O_NONBLOCK this makes an empty queue read as EAGAIN (MIN 0 would
+  // read as 0, indistinguishable from a hang-up); the time-outs are ours.
+  T.c_cc[VMIN] = 1;
+  T.c_cc[VTIME] = 0;
+  // A rate the table lacks keeps the driver's speed, as a refused setting
+  // would on Windows.
+  for (const auto& E : cBaudTable) {
+    if (E.Rate == BaudRate) ::cfsetspeed(&T, E.Speed);
+  }
+}
+
+void SetModemLines(int Fd, int Lines, bool Raise) {
+  // A pty has no modem lines; the failure is ignored as on Windows.
+  (void)::ioctl(Fd, Raise ? TIOCMBIS : TIOCMBIC, &Lines);
+}
+
+}  // namespace
+
+bool TCOMPort::Open() {
+  if (Enabled) Close();
+  if (DeviceName.empty()) RangeError();
+
+  FHandle = ::open(DeviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (FHandle < 0) {
+    FHandle = cInvalidHandle;
+    return false;
+  }
+  // The lock first: TIOCEXCL is a flag of the tty, not of our fd, so it must
+  // not be touched unless the port is ours.
+  if (::flock(FHandle, LOCK_EX | LOCK_NB) != 0) {
+    ::close(FHandle);
+    FHandle = cInvalidHandle;
+    return false;
+  }
+  (void)::ioctl(FHandle, TIOCEXCL);
+
+  (void)::tcgetattr(FHandle, &Settings);
+  ApplyRawLine(Settings, BaudRate);
+  (void)::tcsetattr(FHandle, TCSANOW, &Settings);
+  // Start with an empty receive queue; queued output is left alone so bytes
+  // written just before a reopen still go out.
+  (void)::tcflush(FHandle, TCIFLUSH);
+  SetModemLines(FHandle, TIOCM_DTR | TIOCM_RTS, false);
+  RtsRaised = false;
+
+  Enabled = true;
+  return true;
+}
+
+void TCOMPort::Close() {
+  if (!Enabled) return;
+  // Exclusive mode would outlive our fd while another party keeps the tty open.
+  (void)::ioctl(FHandle, TIOCNXCL);
+  (void)::flock(FHandle, LOCK_UN);
+  ::close(FHandle);
+  Enabled = false;
+}
+
+std::uint32_t TCOMPort::Write(const void* Buffer, std::int32_t Count) {
+  if (Count < 0) RangeError();
+  if (!Enabled || Count == 0) return 0;
+  const auto Deadline = TClock::now() + TMs(std::int64_t{cWriteTotalTimeoutConstant} +
+                                            std::int64_t{cWriteTotalTimeoutMultiplier} * Count);
+  const auto* Bytes = static_cast<const std::uint8_t*>(Buffer);
+  std::int32_t Done = 0;
+  while (Done < Count) {
+    const ssize_t R = ::write(FHandle, Bytes + Done, static_cast<std::size_t>(Count - Done));
+    if (R > 0) {
+      Done += static_cast<std::int32_t>(R);
+      continue;
+    }
+    if (R < 0 && errno == EINTR) continue;
+    if (R < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
+    if (!PollUntil(FHandle, POLLOUT, Deadline)) break;
+  }
+  return static_cast<std::uint32_t>(Done);
+}
+
+std::uint32_t TCOMPort::Read(void* Buffer, std::int32_t Count) {
+  if (Count < 0) RangeError();
+  if (!Enabled || Count == 0) return 0;
+  const auto TotalDeadline = TClock::now() + TMs(std::int64_t{cReadTotalTimeoutConstant} +
+                                                 std::int64_t{cReadTotalTimeoutMultiplier} * Count);
+  auto* Bytes = static_cast<std::uint8_t*>(Buffer);
+  std::int32_t Got = 0;
+  auto Deadline = TotalDeadline;
+  while (Got < Count) {
+    const ssize_t R = ::read(FHandle, Bytes + Got, static_cast<std::size_t>(Count - Got));
+    if (R > 0) {
+      Got += static_cast<std::int32_t>(R);
+      // After the first byte the read also ends on a gap between bytes.
+      Deadline = std::min(TotalDeadline, TClock::now() + TMs(cReadIntervalTimeout));
+      continue;
+    }
+    if (R < 0 && errno == EINTR) continue;
+    // 0 is end of file (the far side went away); other errors end the read too.
+    if (R == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) break;
+    if (!PollUntil(FHandle, POLLIN, Deadline)) break;
+  }
+  return static_cast<std::uint32_t>(Got);
+}
+
+std::int32_t TCOMPort::InQueCount() {
+  if (!Enabled) return -1;
+  int N = 0;
+  // A failed status call counts as nothing waiting: callers then read nothing.
+  if (::ioctl(FHandle, FIONREAD, &N) != 0) return 0;
+  return N;
+}
+
+std::int32_t TCOMPort::OutQueCount() {
+  if (!Enabled) return -1;
+  int N = 0;
+  if (::ioctl(FHandle, TIOCOUTQ, &N) != 0) return 0;
+  return N;
+}
+
+void TCOMPort::PurgeIn() {
+  if (Enabled) (void)::tcflush(FHandle, TCIFLUSH);
+}
+
+void TCOMPort::PurgeOut() {
+  if (Enabled) (void)::tcflush(FHandle, TCOFLUSH);
+}
+
+void TCOMPort::SetRts() {
+  if (!Enabled) return;
+  SetModemLines(FHandle, TIOCM_RTS, true);
+  RtsRaised = true;
+}
+
+void TCOMPort::ClearRts() {
+  if (!Enabled) return;
+  SetModemLines(FHandle, TIOCM_RTS, false);
+  RtsRaised = false;
+}
+
+void TCOMPort::WaitForInput(int MaxMs) {
+  if (MaxMs <= 0) return;
+  const auto Deadline = TClock::now() + TMs(MaxMs);
+  if (!Enabled) {
+    std::this_thread::sleep_until(Deadline);
+    return;
+  }
+  if (InQueCount() > 0) {
+    std::this_thread::sleep_for(TMs(std::min(MaxMs, cQueuedInputPauseMs)));
+    return;
+  }
+  // A hang-up makes poll return at once and for good: sleep out the rest.
+  if (!PollUntil(FHandle, POLLIN, Deadline)) std::this_thread::sleep_until(Deadline);
+}

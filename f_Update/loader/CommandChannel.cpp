@@ -1,0 +1,91 @@
+// The command channel: one command out, then a wait for a reply of known
+// length, on a plain link or on the echoing bus.
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+#include <thread>
+
+#include "Loader.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// Longest block on the port between two polls: short enough that window
+// messages are handled promptly and a reply is noticed within a few ms, long
+// enough that an idle wait costs next to no processor time.
+constexpr int cPollBlockMs = 2;
+// Time-outs beyond this are treated as this (about 116 days): keeps the
+// deadline arithmetic finite for any float a caller passes.
+constexpr double cMaxTimeOutSecs = 1.0e7;
+
+[[noreturn]] void RangeError() {
+  throw std::out_of_range("Range check error");
+}
+
+TClock::time_point DeadlineAfter(float TimeOutInSecs) {
+  // NaN and negative time-outs mean "no time": one poll.
+  const double Secs = TimeOutInSecs > 0 ? std::min<double>(TimeOutInSecs, cMaxTimeOutSecs) : 0.0;
+  return TClock::now() +
+         std::chrono::duration_cast<TClock::duration>(std::chrono::duration<double>(Secs));
+}
+
+int BlockMsBefore(TClock::time_point Deadline) {
+  const auto Left = std::chrono::ceil<std::chrono::milliseconds>(Deadline - TClock::now()).count();
+  return static_cast<int>(std::clamp<std::int64_t>(Left, 0, cPollBlockMs));
+}
+
+std::int32_t SizeAsCount(const std::string& S) {
+  if (S.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) RangeError();
+  return static_cast<std::int32_t>(S.size());
+}
+
+}  // namespace
+
+void Delay(std::int32_t mS) {
+  if (mS < 0) RangeError();
+  std::this_thread::sleep_for(std::chrono::milliseconds(mS));
+}
+
+void TLoader::SendCmd(const std::string& ACmdStr) {
+  if (SimpleBusMode) Comm1.SetRts();
+  if (ACmdStr.empty()) RangeError();
+  (void)Comm1.Write(ACmdStr.data(), SizeAsCount(ACmdStr));
+}
+
+bool TLoader::WaitResponse(std::int32_t InQueCount, float TimeOutInSecs) {
+  Response.fill(0);
+  const std::int64_t EchoCount = SimpleBusMode ? SizeAsCount(CmdStr) : 0;
+  const std::int64_t ExpectCharCount = std::int64_t{InQueCount} + EchoCount;
+  const auto EndTime = DeadlineAfter(TimeOutInSecs);
+  for (;;) {
+    View.ProcessMessages();
+    const std::int64_t n = Comm1.InQueCount();
+    // The whole echo is back, so the command has left the bus.
+    if (SimpleBusMode && n >= EchoCount) Comm1.ClearRts();
+    if (n >= ExpectCharCount) {
+      if (SimpleBusMode) DrainEcho(static_cast<std::int32_t>(EchoCount));
+      return true;
+    }
+    if (TClock::now() > EndTime) return false;
+    Comm1.WaitForInput(BlockMsBefore(EndTime));
+  }
+}
+
+void TLoader::DrainEcho(std::int32_t EchoCount) {
+  // The first bytes of the echo stay in Response; the rest of a long echo is
+  // read and dropped, so that the next read gets the reply.
+  const auto First = static_cast<std::int32_t>(
+      std::min<std::size_t>(static_cast<std::size_t>(EchoCount), Response.size()));
+  std::int32_t Left = EchoCount - static_cast<std::int32_t>(Comm1.Read(Response.data(), First));
+  std::array<std::uint8_t, cResponseSize> Surplus{};
+  while (Left > 0) {
+    const auto Chunk = std::min<std::int32_t>(Left, static_cast<std::int32_t>(Surplus.size()));
+    const auto Got = static_cast<std::int32_t>(Comm1.Read(Surplus.data(), Chunk));
+    if (Got == 0) break;  // the port failed; nothing more will come
+    Left -= Got;
+  }
+}
