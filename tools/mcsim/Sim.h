@@ -1,0 +1,91 @@
+// A simulated motor controller on a pseudo-terminal. It runs on a thread of
+// its own, so a test can drive the tool from its main thread; the record and
+// the configuration may be read and changed from any thread.
+//
+//   mcsim::Config config;
+//   config.mode = mcsim::Mode::Bootloader;
+//   mcsim::Sim sim(config);
+//   sim.Start();
+//   ... open sim.DevicePath() as the serial port ...
+//   sim.WaitFor([](const mcsim::Record& r) { return r.Count(EventKind::Finish) == 1; }, 5s);
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Config.h"
+#include "Controller.h"
+#include "Outbox.h"
+#include "Pty.h"
+#include "Record.h"
+#include "UniqueFd.h"
+
+namespace mcsim {
+
+class Sim {
+ public:
+  // Opens the pty. Throws std::invalid_argument for a configuration that
+  // cannot work and std::system_error when the pty cannot be had.
+  explicit Sim(const Config& config);
+  ~Sim();
+  Sim(const Sim&) = delete;
+  Sim& operator=(const Sim&) = delete;
+
+  void Start();
+  void Stop();  // joins the thread; Start may follow again
+
+  // The path the tool should open: the link path if one was configured.
+  const std::string& DevicePath() const { return pty_.DevicePath(); }
+  const std::string& SlaveName() const { return pty_.SlaveName(); }
+
+  Config GetConfig() const;
+  // The controller restarts in the new configuration's mode; the record
+  // stays. The link path is fixed when the simulator is made.
+  void SetConfig(const Config& config);
+  Record GetRecord() const;
+  void ClearRecord();
+  Mode CurrentMode() const;
+  int ListeningBaud() const;
+
+  // Waits until `done` holds for the record (checked on every change) or the
+  // time is up; returns whether it holds.
+  bool WaitFor(const std::function<bool(const Record&)>& done, Ms timeout) const;
+
+  // For the line-settings hook: reads everything the tool wrote before its
+  // settings change, then lets `change` run with the line held still.
+  int ChangeLine(const std::function<int()>& change);
+  dev_t SlaveDevice() const { return pty_.SlaveDevice(); }
+
+ private:
+  void Run();
+  int PollTimeoutMs(Clock::time_point now) const;
+  void ReadLocked(Clock::time_point now);
+  void SendDueLocked(Clock::time_point now);
+  void SendOneLocked(Pending& pending, Clock::time_point now);
+  void Queue(const std::vector<Output>& outputs, Clock::time_point now);
+  void Wake();
+
+  Pty pty_;
+  UniqueFd wakeRead_;
+  UniqueFd wakeWrite_;
+
+  // Guards the pty, the controller and the outbox. The hook holds it while
+  // the tool's port changes its settings.
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  Controller controller_;
+  Outbox outbox_;
+  bool outBlocked_ = false;  // the last write was refused; wait until the pty takes more
+
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+};
+
+}  // namespace mcsim
