@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
+#include <utility>
 
 #include "WindowFixture.h"
 
@@ -42,18 +44,35 @@ TEST(NameFilters, DescriptionAndPatternPairsBecomeQtFilters) {
 
 namespace {
 
-// Answers the real dialog once it is up: Answer gets it, then the timer stops.
-void WhenDialogShows(const std::function<void(QFileDialog&)>& Answer) {
-  auto* Poll = new QTimer(qApp);
-  QObject::connect(Poll, &QTimer::timeout, [Poll, Answer] {
-    if (auto* Dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-      Poll->stop();
-      Poll->deleteLater();
-      Answer(*Dialog);
-    }
-  });
-  Poll->start(10);
-}
+constexpr int cPollMs = 10;
+constexpr int cHangMs = 10000;
+
+// Answers the real dialog once it is up; if it is still up after the
+// deadline, the test fails instead of hanging.
+class TWhenDialogShows {
+ public:
+  explicit TWhenDialogShows(std::function<void(QFileDialog&)> Answer) : FAnswer(std::move(Answer)) {
+    QObject::connect(&FPoll, &QTimer::timeout, [this] {
+      if (auto* Dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+        FPoll.stop();
+        FAnswer(*Dialog);
+      }
+    });
+    FPoll.start(cPollMs);
+    // Past the deadline, reject whatever modal dialog is up (a warning box
+    // over the file dialog included) until the file dialog is gone.
+    QObject::connect(&FHang, &QTimer::timeout, [this] {
+      FHang.setInterval(cPollMs);
+      if (auto* Dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+        Dialog->reject();
+    });
+    FHang.start(cHangMs);
+  }
+
+ private:
+  std::function<void(QFileDialog&)> FAnswer;
+  QTimer FPoll, FHang;
+};
 
 }  // namespace
 
@@ -62,16 +81,18 @@ TEST(RealFileDialog, AcceptsAMissingFileAndAddsTheDefaultExtension) {
   ASSERT_TRUE(Folder.isValid());
   TOpenDialog Dialog{"QRV", "Motot Controller Firmware File[*.QRV]|*.QRV", ""};
   QStringList Filters;
-  WhenDialogShows([&](QFileDialog& Box) {
-    Filters = Box.nameFilters();
-    Box.selectFile(Folder.filePath("missing"));
-    static_cast<QDialog&>(Box).accept();  // QFileDialog's own check runs
-  });
-  ASSERT_TRUE(RunFileDialog(nullptr, Dialog));
+  {
+    TWhenDialogShows Chooser([&](QFileDialog& Box) {
+      Filters = Box.nameFilters();
+      Box.selectFile(Folder.filePath("missing"));
+      static_cast<QDialog&>(Box).accept();  // QFileDialog's own check runs
+    });
+    ASSERT_TRUE(RunFileDialog(nullptr, Dialog));
+  }
   EXPECT_EQ(QDir::cleanPath(Dialog.FileName), QDir::cleanPath(Folder.filePath("missing.QRV")));
   EXPECT_EQ(Filters, QStringList{"Motot Controller Firmware File[*.QRV] (*.QRV)"});
 
-  WhenDialogShows([](QFileDialog& Box) { Box.reject(); });
+  TWhenDialogShows Canceller([](QFileDialog& Box) { Box.reject(); });
   EXPECT_FALSE(RunFileDialog(nullptr, Dialog));
   EXPECT_EQ(QDir::cleanPath(Dialog.FileName), QDir::cleanPath(Folder.filePath("missing.QRV")));
 }

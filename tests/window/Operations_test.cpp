@@ -12,6 +12,10 @@
 #include "ErrorText.h"
 #include "WindowFixture.h"
 
+namespace {
+constexpr int cHangMs = 10000;
+}
+
 TEST(UncaughtErrorText, DotIsAppendedWhenTheLastCharacterSortsAfterIt) {
   const struct {
     const char* In;
@@ -65,7 +69,10 @@ TEST_F(WindowTest, ClosingDuringAnOperationWaitsForItsEndThenEndsTheApplication)
   };
   QSignalSpy LastClosed(qApp, &QGuiApplication::lastWindowClosed);
   QTimer::singleShot(0, W.btVersion, &QPushButton::click);
-  QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });  // fail, don't hang
+  QTimer Hang;  // fail instead of hanging
+  Hang.setSingleShot(true);
+  QObject::connect(&Hang, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+  Hang.start(cHangMs);
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_TRUE(VisibleAtBox);
   ASSERT_EQ(Recorder.Boxes.size(), 1u);

@@ -120,8 +120,8 @@ TEST_F(WindowTest, StatusLinePaintsItsThreeBackgrounds) {
                 {TPromptColor::Normal, Face}};
   for (const auto& C : cCases) {
     W.SetPromptColor(C.Color);
-    const QImage Shot = W.lbPrompt->grab().toImage();
-    EXPECT_EQ(Shot.pixelColor(2, 2), C.Painted);
+    const QImage Shot = W.grab().toImage();
+    EXPECT_EQ(Shot.pixelColor(W.lbPrompt->geometry().topLeft() + QPoint(2, 2)), C.Painted);
   }
   EXPECT_TRUE(W.lbPrompt->alignment() & Qt::AlignHCenter);
   EXPECT_EQ(W.Prompt(), "Searching COM5");
