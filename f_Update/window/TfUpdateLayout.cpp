@@ -107,6 +107,9 @@ void TfUpdate::CreateControls() {
   btPGMLoad->setText(QStringLiteral("&Update"));
   btPGMLoad->setEnabled(false);
   Label2 = MakeLabel(this, "Label2", QStringLiteral("Quarnel"));
+  // The title's box was drawn for a longer title; centred in it, the title
+  // stays over the version line as drawn.
+  Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   btVersion = Make<QPushButton>(this, "btVersion");
   btVersion->setText(QStringLiteral("MC &Version"));
 
