@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
+  fonts-liberation2  # a sans-serif face of the widths the window's layout was drawn for
   libgtest-dev
   g++-mingw-w64-x86-64
 )

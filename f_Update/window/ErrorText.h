@@ -1,0 +1,9 @@
+// Text of the box that shows an error no operation caught.
+#pragma once
+
+#include <string>
+
+// The error's text, with "." appended when its last character comes after
+// "." in character-code order. UTF-8 in and out: the last byte of a
+// multi-byte character is above "." just as its code point is.
+std::string UncaughtErrorText(const std::string& Message);
