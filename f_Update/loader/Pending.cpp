@@ -4,5 +4,4 @@
 
 bool TLoader::LinkToMC() { return false; }
 void TLoader::QueryVersion() {}
-void TLoader::UpdateFirmware() {}
 bool TLoader::WriteBufferedData() { return false; }

@@ -1,0 +1,143 @@
+// The "&Update" button: one whole firmware update, from opening the file to
+// the final message, with the clean-up (controls, file, port) on every way
+// out, exceptions included.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "Convert.h"
+#include "Loader.h"
+#include "Models.h"
+
+namespace {
+
+const char* const cFileOpenError = "File open error.";
+const char* const cNotUpgradeable = "This motor controller is not user-upgradeable.";
+const char* const cNotSupported =
+    "The motor controller is not supported by this version of firmware loader.";
+const char* const cNotValidFile = "Not a valid motor controller firmware file.";
+const char* const cWrongModel = "The firmware file is not for this motor controller.";
+const char* const cUpdateFailed =
+    "Firmware update failed. Cycle power to motor controller and try again!";
+const char* const cUpdateComplete = "Update Complete. Turn off power.";
+
+// Positions in the application version reply.
+constexpr std::size_t cUpgradeHiPos = 1;
+constexpr std::size_t cUpgradeLoPos = 2;
+constexpr std::size_t cModelHiPos = 5;
+constexpr std::size_t cModelLoPos = 6;
+
+// Closes the port on the way out, once the search may have opened it.
+class TPortCloser {
+ public:
+  explicit TPortCloser(TCOMPort& Port) : FPort(Port) {}
+  ~TPortCloser() {
+    if (Armed) FPort.Close();
+  }
+  TPortCloser(const TPortCloser&) = delete;
+  TPortCloser& operator=(const TPortCloser&) = delete;
+  bool Armed = false;
+
+ private:
+  TCOMPort& FPort;
+};
+
+// The four controls are off for the whole procedure, so no second operation
+// can start on the port while the search processes window messages.
+class TControlsOff {
+ public:
+  explicit TControlsOff(ILoaderView& View) : FView(View) { FView.DisableAllComponent(); }
+  ~TControlsOff() { FView.EnableAllComponent(); }
+  TControlsOff(const TControlsOff&) = delete;
+  TControlsOff& operator=(const TControlsOff&) = delete;
+
+ private:
+  ILoaderView& FView;
+};
+
+// Read-only binary open of an existing regular file. A directory, a device
+// or a pipe is refused here: it would open but never read as an image.
+bool OpenFirmware(const std::string& FileName, std::ifstream& F) {
+  if (FileName.empty()) return false;
+  std::error_code Error;
+  const auto Path = std::filesystem::u8path(FileName);
+  if (!std::filesystem::is_regular_file(Path, Error)) return false;
+  F.open(Path, std::ios::in | std::ios::binary);
+  return F.is_open();
+}
+
+std::int64_t FileLength(std::ifstream& F) {
+  F.seekg(0, std::ios::end);
+  const std::streamoff Length = F.tellg();
+  if (!F || Length < 0) throw std::runtime_error("File size could not be read");
+  return Length;
+}
+
+// Reads Count bytes from the start of F into Buffer; all of them or an error.
+void ReadWhole(std::ifstream& F, std::vector<std::uint8_t>& Buffer, std::int32_t Count) {
+  if (Count < 0 || static_cast<std::size_t>(Count) > Buffer.size())
+    throw std::out_of_range("Range check error");
+  F.seekg(0, std::ios::beg);
+  F.read(reinterpret_cast<char*>(Buffer.data()), Count);
+  if (F.gcount() != Count) throw std::runtime_error("Read beyond end of file");
+}
+
+}  // namespace
+
+void TLoader::UpdateFirmware() {
+  View.SetPrompt("");
+  View.SetPromptColor(TPromptColor::Normal);
+  // Destroyed in reverse: controls, then file, then port.
+  TPortCloser Port(Comm1);
+  std::ifstream F;
+  const TControlsOff Controls(View);
+
+  if (!OpenFirmware(View.FileName(), F)) {
+    View.ShowError(cFileOpenError);
+    return;
+  }
+  Port.Armed = true;
+  if (!LinkToMC()) return;
+
+  std::int32_t MCModel = 0;
+  if (MCInBootloaderStatus) {
+    MCModel = Response[0];
+  } else {
+    // The model code is converted first, so its error wins over the test.
+    MCModel =
+        HexByte(static_cast<char>(Response[cModelHiPos]), static_cast<char>(Response[cModelLoPos]));
+    if (!IsUserUpgradeable(static_cast<char>(Response[cUpgradeHiPos]),
+                           static_cast<char>(Response[cUpgradeLoPos]))) {
+      View.ShowError(cNotUpgradeable);
+      return;
+    }
+  }
+  MCModel = NormaliseControllerCode(MCModel);
+  if (!SelectModel(MCModel, MCUCount, Params)) {
+    View.ShowError(cNotSupported);
+    return;
+  }
+
+  // Sized before anything is read, so a wrong file is never loaded.
+  if (!FileLengthMatches(FileLength(F), Params)) {
+    View.ShowError(cNotValidFile);
+    return;
+  }
+  ReadWhole(F, DataBuffer, Params.ImageSize);
+  if (!FileModelMatches(DataBuffer, Params, MCModel)) {
+    View.ShowError(cWrongModel);
+    return;
+  }
+
+  if (WriteBufferedData()) {
+    View.SetPrompt(cUpdateComplete);
+    View.SetPromptColor(TPromptColor::Success);
+    return;
+  }
+  if (!View.Prompt().empty()) View.SetPromptColor(TPromptColor::Failure);
+  View.ShowError(cUpdateFailed);
+  View.SetPromptColor(TPromptColor::Normal);
+  View.SetPrompt("");
+}
