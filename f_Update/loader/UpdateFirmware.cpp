@@ -30,14 +30,14 @@ constexpr std::size_t cModelHiPos = 5;
 constexpr std::size_t cModelLoPos = 6;
 
 // Closes the port on the way out, once the search may have opened it.
-class TPortCloser {
+class TArmedPortCloser {
  public:
-  explicit TPortCloser(TCOMPort& Port) : FPort(Port) {}
-  ~TPortCloser() {
+  explicit TArmedPortCloser(TCOMPort& Port) : FPort(Port) {}
+  ~TArmedPortCloser() {
     if (Armed) FPort.Close();
   }
-  TPortCloser(const TPortCloser&) = delete;
-  TPortCloser& operator=(const TPortCloser&) = delete;
+  TArmedPortCloser(const TArmedPortCloser&) = delete;
+  TArmedPortCloser& operator=(const TArmedPortCloser&) = delete;
   bool Armed = false;
 
  private:
@@ -90,7 +90,7 @@ void TLoader::UpdateFirmware() {
   View.SetPrompt("");
   View.SetPromptColor(TPromptColor::Normal);
   // Destroyed in reverse: controls, then file, then port.
-  TPortCloser Port(Comm1);
+  TArmedPortCloser Port(Comm1);
   std::ifstream F;
   const TControlsOff Controls(View);
 

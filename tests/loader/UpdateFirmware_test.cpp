@@ -18,6 +18,13 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t cProgramBytes = 0x20;  // two PIC16 blocks
+constexpr std::uint8_t cModel = 2;           // single-MCU PIC16 class
+
+mcsim::Config ModelConfig() {
+  mcsim::Config Config;
+  Config.modelCode = cModel;
+  return Config;
+}
 
 bool FileOpenInProcess(const fs::path& File) {
   std::error_code Error;
@@ -72,8 +79,8 @@ class UpdateFirmwareTest : public testing::Test {
 };
 
 TEST_F(UpdateFirmwareTest, ControlsAreOffFromTheStartAndBackBeforeTheFileCloses) {
-  StartSim(mcsim::Config{});
-  ASSERT_TRUE(samplefw::WriteImage(File.string(), samplefw::MakeImage(2, cProgramBytes)));
+  StartSim(ModelConfig());
+  ASSERT_TRUE(samplefw::WriteImage(File.string(), samplefw::MakeImage(cModel, cProgramBytes)));
   Loader.UpdateFirmware();
   ASSERT_GE(View.Events.size(), 4u);
   // The status line is cleared, then the controls go off before any search.
@@ -90,10 +97,10 @@ TEST_F(UpdateFirmwareTest, ControlsAreOffFromTheStartAndBackBeforeTheFileCloses)
 }
 
 TEST_F(UpdateFirmwareTest, ConversionErrorLeavesThroughTheCleanUp) {
-  mcsim::Config Config;
+  mcsim::Config Config = ModelConfig();
   Config.versionReply = std::string("=031CZ2\r");
   StartSim(Config);
-  ASSERT_TRUE(samplefw::WriteImage(File.string(), samplefw::MakeImage(2, cProgramBytes)));
+  ASSERT_TRUE(samplefw::WriteImage(File.string(), samplefw::MakeImage(cModel, cProgramBytes)));
   EXPECT_THROW(Loader.UpdateFirmware(), EConvertError);
   EXPECT_EQ(View.EnableCalls, 1);
   EXPECT_TRUE(View.FileOpenAtEnable);
@@ -104,7 +111,7 @@ TEST_F(UpdateFirmwareTest, ConversionErrorLeavesThroughTheCleanUp) {
 }
 
 TEST_F(UpdateFirmwareTest, FileOpenErrorComesBeforeAnySearch) {
-  StartSim(mcsim::Config{});
+  StartSim(ModelConfig());
   Loader.UpdateFirmware();  // no file was written
   EXPECT_EQ(View.Errors, std::vector<std::string>{"File open error."});
   EXPECT_EQ(View.EnableCalls, 1);
