@@ -2,7 +2,5 @@
 // removes its own entry from this file.
 #include "Loader.h"
 
-bool TLoader::LinkToMC() { return false; }
-void TLoader::QueryVersion() {}
 void TLoader::UpdateFirmware() {}
 bool TLoader::WriteBufferedData() { return false; }
