@@ -56,12 +56,12 @@ TEST(QueryVersion, ShowsTheVersionTextOfTheReply) {
     SimSearch B(Config);
     if (!Terminated) {
       // Found with a proper reply first; the query's own ":e1\r" gets the odd one.
-      B.View.OnProcessMessages = [&] {
-        if (B.Sim.GetRecord().Count(mcsim::EventKind::VersionQuery) == 1) {
+      B.View.OnProcessMessages = [&, Switched = false]() mutable {
+        if (!Switched && B.Sim.GetRecord().Count(mcsim::EventKind::VersionQuery) == 1) {
+          Switched = true;
           mcsim::Config Later = Config;
           Later.versionReply = C.Reply;
           B.Sim.SetConfig(Later);
-          B.View.OnProcessMessages = nullptr;
         }
       };
     }
