@@ -2,9 +2,11 @@
 // at each rate on either link, typed ports, replies that fail their test,
 // and no controller anywhere.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <string>
 
 #include "Pty.h"
@@ -218,6 +220,36 @@ TEST_F(NoController, RangeIsFixedWhenAutoDetectIsUncheckedMidSearch) {
   EXPECT_EQ(B.Mapped.size(), 255u);
   EXPECT_EQ(B.View.Controls.PortText, "COM255");
   EXPECT_EQ(B.View.Errors, std::vector<std::string>{cNotFound});
+}
+
+}  // namespace
+
+namespace {
+
+// The device goes away after the port check: the rates at which it no longer
+// opens are skipped, and the search fails normally instead of with an error.
+TEST(LinkToMC, RateAtWhichThePortNoLongerOpensIsSkipped) {
+  Pty Silent;
+  const std::string LinkPath =
+      ::testing::TempDir() + "link_vanishing_" + std::to_string(::getpid());
+  std::remove(LinkPath.c_str());
+  ASSERT_EQ(::symlink(Silent.SlavePath().c_str(), LinkPath.c_str()), 0);
+  SimSearch B(SimAt(Mode::Application, Link::Plain, 115200), 300);
+  B.Devices[1] = LinkPath;
+  B.View.OnProcessMessages = [&] {
+    if (B.Port.Enabled && B.Port.BaudRate == 115200) std::remove(LinkPath.c_str());
+  };
+  bool Found = true;
+  EXPECT_NO_THROW(Found = B.Loader.LinkToMC());
+  EXPECT_FALSE(Found);
+  EXPECT_EQ(B.View.Errors, std::vector<std::string>{cNotFound});
+  EXPECT_EQ(B.View.Prompts, (std::vector<std::string>{cSearching, ""}));
+  EXPECT_EQ(B.Port.BaudRate, 9600);
+  EXPECT_FALSE(B.Port.Enabled);
+  // Only the 115200 probes reached the line: one ":e1\r".
+  const std::string Sent = Silent.ReceiveAvailable();
+  EXPECT_EQ(std::count(Sent.begin(), Sent.end(), ':'), 1);
+  std::remove(LinkPath.c_str());
 }
 
 }  // namespace
