@@ -2,6 +2,4 @@
 // removes its own entry from this file.
 #include "Loader.h"
 
-bool TLoader::LinkToMC() { return false; }
-void TLoader::QueryVersion() {}
 bool TLoader::WriteBufferedData() { return false; }
