@@ -5,4 +5,3 @@
 bool TLoader::LinkToMC() { return false; }
 void TLoader::QueryVersion() {}
 void TLoader::UpdateFirmware() {}
-bool TLoader::WriteBufferedData() { return false; }
