@@ -70,7 +70,10 @@ int main(int argc, char** argv) {
   const std::int32_t Blocks = BlockCount(cImageStart, cImageEnd, cBlockSize);
   std::printf("64 KiB STM32 image, %d blocks of %d bytes from 0x%X, %d baud, plain link\n", Blocks,
               cBlockSize, cImageStart, cBaudRate);
-  std::printf("fixed pauses: %.0f ms\n", cFixedPausesMs);
+  // A real line carries 10 bits per character (8N1); a pty has no line time.
+  const double LineMs = 1000.0 * 10.0 * 2.0 * cBlockSize * Blocks / cBaudRate;
+  std::printf("fixed pauses: %.0f ms; frames on a real %d-baud line: %.0f ms\n", cFixedPausesMs,
+              cBaudRate, LineMs);
   for (int I = 0; I < Runs; ++I) {
     const double Ms = RunOnce();
     std::printf("run %d: %.0f ms (%.0f ms beyond the fixed pauses, %.1f ms per block)\n", I + 1, Ms,
