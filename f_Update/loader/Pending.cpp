@@ -3,4 +3,3 @@
 #include "Loader.h"
 
 void TLoader::UpdateFirmware() {}
-bool TLoader::WriteBufferedData() { return false; }
