@@ -1,5 +1,0 @@
-// Placeholders for the operations not built yet; each later piece of work
-// removes its own entry from this file.
-#include "Loader.h"
-
-bool TLoader::WriteBufferedData() { return false; }
