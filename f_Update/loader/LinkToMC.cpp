@@ -6,7 +6,7 @@
 
 #include "Convert.h"
 #include "Loader.h"
-#include "PortCloser.h"
+#include "OperationGuards.h"
 
 namespace {
 

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "Convert.h"
 #include "Loader.h"
 #include "Models.h"
+#include "OperationGuards.h"
 
 namespace {
 
@@ -28,34 +30,6 @@ constexpr std::size_t cUpgradeHiPos = 1;
 constexpr std::size_t cUpgradeLoPos = 2;
 constexpr std::size_t cModelHiPos = 5;
 constexpr std::size_t cModelLoPos = 6;
-
-// Closes the port on the way out, once the search may have opened it.
-class TArmedPortCloser {
- public:
-  explicit TArmedPortCloser(TCOMPort& Port) : FPort(Port) {}
-  ~TArmedPortCloser() {
-    if (Armed) FPort.Close();
-  }
-  TArmedPortCloser(const TArmedPortCloser&) = delete;
-  TArmedPortCloser& operator=(const TArmedPortCloser&) = delete;
-  bool Armed = false;
-
- private:
-  TCOMPort& FPort;
-};
-
-// The four controls are off for the whole procedure, so no second operation
-// can start on the port while the search processes window messages.
-class TControlsOff {
- public:
-  explicit TControlsOff(ILoaderView& View) : FView(View) { FView.DisableAllComponent(); }
-  ~TControlsOff() { FView.EnableAllComponent(); }
-  TControlsOff(const TControlsOff&) = delete;
-  TControlsOff& operator=(const TControlsOff&) = delete;
-
- private:
-  ILoaderView& FView;
-};
 
 // Read-only binary open of an existing regular file. A directory, a device
 // or a pipe is refused here: it would open but never read as an image.
@@ -90,15 +64,18 @@ void TLoader::UpdateFirmware() {
   View.SetPrompt("");
   View.SetPromptColor(TPromptColor::Normal);
   // Destroyed in reverse: controls, then file, then port.
-  TArmedPortCloser Port(Comm1);
+  // The port closer is armed only once the file is open: a file that does
+  // not open must leave the port untouched.
+  std::optional<TPortCloser> Port;
   std::ifstream F;
+  // Off for the whole procedure, so no second operation starts during the search.
   const TControlsOff Controls(View);
 
   if (!OpenFirmware(View.FileName(), F)) {
     View.ShowError(cFileOpenError);
     return;
   }
-  Port.Armed = true;
+  Port.emplace(Comm1);
   if (!LinkToMC()) return;
 
   std::int32_t MCModel = 0;

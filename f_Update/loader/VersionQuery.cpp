@@ -2,7 +2,7 @@
 #include <string>
 
 #include "Loader.h"
-#include "PortCloser.h"
+#include "OperationGuards.h"
 #include "VersionText.h"
 
 namespace {
@@ -12,18 +12,6 @@ constexpr std::int32_t cVersionReplySize = 8;
 const std::string cVersionCmd = ":e1\r";
 const std::string cInBootloaderText =
     "Version information is not available, but MC is ready for updating.";
-
-// Enables the controls again when the query ends, however it ends.
-class TControlsEnabler {
- public:
-  explicit TControlsEnabler(ILoaderView& View) : FView(View) {}
-  ~TControlsEnabler() { FView.EnableAllComponent(); }
-  TControlsEnabler(const TControlsEnabler&) = delete;
-  TControlsEnabler& operator=(const TControlsEnabler&) = delete;
-
- private:
-  ILoaderView& FView;
-};
 
 // Asks the running application for its version; empty when it does not answer.
 std::string AskVersion(TLoader& L) {
@@ -39,9 +27,8 @@ std::string AskVersion(TLoader& L) {
 }  // namespace
 
 void TLoader::QueryVersion() {
-  View.DisableAllComponent();
+  const TControlsOff Controls(View);
   View.SetPromptColor(TPromptColor::Normal);
-  const TControlsEnabler Enabler(View);
   View.SetPrompt("");
   if (!LinkToMC()) return;
   const std::string VerStr = MCInBootloaderStatus ? cInBootloaderText : AskVersion(*this);
