@@ -14,10 +14,10 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// Longest block on the port between two polls: short enough that window
-// messages are handled promptly and a reply is noticed within a few ms, long
-// enough that an idle wait costs next to no processor time.
-constexpr int cPollBlockMs = 2;
+// Longest block on the port between two polls: window messages are handled
+// at least this often, and an idle wait wakes only 100 times a second. A
+// reply is not delayed by it: the block ends as soon as input arrives.
+constexpr int cPollBlockMs = 10;
 // Time-outs beyond this are treated as this (about 116 days): keeps the
 // deadline arithmetic finite for any float a caller passes.
 constexpr double cMaxTimeOutSecs = 1.0e7;

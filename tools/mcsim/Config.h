@@ -86,6 +86,16 @@ struct Config {
   Ms replyDelay{0};  // added to every reply (never to the echo)
   std::vector<Fault> faults;
 
+  // Line-speed mode: every byte reaches the other side no sooner than a UART
+  // at the line's current speed would deliver it, each direction on its own
+  // (a bus echo included). Off, bytes move as fast as the pty moves them.
+  bool lineSpeed = false;
+  // With lineSpeed: bytes towards the tool pass a USB adapter's receive
+  // buffer, which holds them for up to 16 ms (or until 62 are waiting).
+  bool usbAdapter = false;
+  // The controller stops taking bytes off the line: the tool's writes back up.
+  bool stopReading = false;
+
   // When not empty, the slave is also served under this path (a symlink).
   std::string linkPath;
 };
