@@ -33,9 +33,14 @@ TClock::time_point DeadlineAfter(float TimeOutInSecs) {
          std::chrono::duration_cast<TClock::duration>(std::chrono::duration<double>(Secs));
 }
 
-int BlockMsBefore(TClock::time_point Deadline) {
-  const auto Left = std::chrono::ceil<std::chrono::milliseconds>(Deadline - TClock::now()).count();
-  return static_cast<int>(std::clamp<std::int64_t>(Left, 0, cPollBlockMs));
+// How long to block on the port: past the deadline (rounded up, so the wait
+// never ends early) but not past the next round of window messages (rounded
+// down, so they are never late).
+int BlockMs(TClock::time_point Deadline, TClock::time_point NextMessages) {
+  const auto Now = TClock::now();
+  const auto ToDeadline = std::chrono::ceil<std::chrono::milliseconds>(Deadline - Now).count();
+  const auto ToMessages = std::chrono::floor<std::chrono::milliseconds>(NextMessages - Now).count();
+  return static_cast<int>(std::clamp<std::int64_t>(std::min(ToDeadline, ToMessages), 0, cPollBlockMs));
 }
 
 std::int32_t SizeAsCount(const std::string& S) {
@@ -62,6 +67,7 @@ bool TLoader::WaitResponse(std::int32_t InQueCount, float TimeOutInSecs) {
   const std::int64_t ExpectCharCount = std::int64_t{InQueCount} + EchoCount;
   const auto EndTime = DeadlineAfter(TimeOutInSecs);
   for (;;) {
+    const auto NextMessages = TClock::now() + std::chrono::milliseconds(cPollBlockMs);
     View.ProcessMessages();
     const std::int64_t n = Comm1.InQueCount();
     // The whole echo is back, so the command has left the bus.
@@ -71,7 +77,7 @@ bool TLoader::WaitResponse(std::int32_t InQueCount, float TimeOutInSecs) {
       return true;
     }
     if (TClock::now() > EndTime) return false;
-    Comm1.WaitForInput(BlockMsBefore(EndTime));
+    Comm1.WaitForInput(BlockMs(EndTime, NextMessages));
   }
 }
 

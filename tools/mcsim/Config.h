@@ -57,6 +57,9 @@ struct Config {
   int appBaud = 9600;
   int bootBaud = 9600;
   bool autoBaud = false;
+  // A second speed the application hears (and answers at); 0 for none. A
+  // controller found at a high rate may still take the entry command at 9600.
+  int appAlsoBaud = 0;
   // Also lock on a bare "U" "U" (without the leading 0x00).
   bool autoBaudWithoutNul = false;
 

@@ -73,6 +73,7 @@ int Controller::ListeningBaud() const {
 bool Controller::Hears(int baud) const {
   if (silent_ || gone_) return false;
   if (measuring_ || baud == 0) return true;
+  if (mode_ == Mode::Application && baud == config_.appAlsoBaud) return true;
   return baud == ListeningBaud();
 }
 
