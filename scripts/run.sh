@@ -62,11 +62,12 @@ if [[ ! -e "$demo_port" ]]; then
   exit 1
 fi
 
+printf '%-42s %s\n' \
+  "Demo folder (removed when the tool ends):" "$demo_dir" \
+  "Simulated controller (model $DEMO_MODEL) on:" "$demo_port" \
+  "Sample firmware file:" "$demo_file"
 cat <<TEXT
-Demo folder (removed when the tool closes): $demo_dir
-Simulated controller (model $DEMO_MODEL) on:  $demo_port
-Sample firmware file:                     $demo_file
-In the window: untick "Auto-detect COM Port", type $demo_port
-into the COM Port box, Browse to $demo_file, then press Update.
+In the window: untick "Auto-detect COM Port", type the controller's path
+above into the COM Port box, Browse to the sample file, then press Update.
 TEXT
 build/app/quarnel "$@"
