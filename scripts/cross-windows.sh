@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
-  echo "MinGW-w64 cross compiler missing (package g++-mingw-w64-x86-64)" >&2
+  echo "MinGW-w64 cross compiler missing: run scripts/setup.sh test (package g++-mingw-w64-x86-64)" >&2
   exit 1
 fi
 

@@ -1,18 +1,44 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on Debian 12. Idempotent: only
-# missing packages are installed. Not root: prints the apt line and stops.
+# Installs what a profile needs on Debian 12. Idempotent: only missing
+# packages are installed. Not root: prints the apt line and stops.
+#   scripts/setup.sh tool   build and start the window (scripts/run.sh)
+#   scripts/setup.sh test   the above, and what the test stages need
+#                           (scripts/test.sh); the default
 set -euo pipefail
 
-PACKAGES=(
+# One list per concern; PROFILE_LISTS says which lists a profile installs.
+# A new stage adds its list and a profile line (or joins an existing one).
+TOOL_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   fonts-liberation2  # a sans-serif face of the widths the window's layout was drawn for
+)
+TEST_PACKAGES=(
   libgtest-dev
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64  # the cross-compile stage of the layers below the window
 )
 
+# profile -> the lists it installs, in order
+declare -A PROFILE_LISTS=(
+  [tool]="TOOL_PACKAGES"
+  [test]="TOOL_PACKAGES TEST_PACKAGES"
+)
+
+profile=${1:-test}
+if [[ -z "${PROFILE_LISTS[$profile]+set}" ]]; then
+  echo "usage: scripts/setup.sh [$(echo "${!PROFILE_LISTS[@]}" | tr ' ' '|')]" >&2
+  exit 2
+fi
+
+packages=()
+for list in ${PROFILE_LISTS[$profile]}; do
+  declare -n items="$list"
+  packages+=("${items[@]}")
+  unset -n items
+done
+
 missing=()
-for p in "${PACKAGES[@]}"; do
+for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$p")
   fi
@@ -28,7 +54,7 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 
-echo "Installing: ${missing[*]}"
+echo "Installing ($profile): ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq "${missing[@]}"

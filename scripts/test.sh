@@ -1,26 +1,32 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test; then does it again under
-# AddressSanitizer and UndefinedBehaviorSanitizer in a build folder of its
-# own. Exits non-zero on any failure.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then cross-compiles the
+# layers below the window for Windows. Each stage has a build folder of its
+# own, so the folder that scripts/run.sh builds (tests off) is never reused
+# here. Exits non-zero on any failure, and when a test stage finds no test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh test
 
 export QT_QPA_PLATFORM=offscreen
 JOBS=$(nproc)
 
+# Configures FOLDER with the tests on whatever it held before, builds it and
+# runs its tests; a stage without tests fails.
+test_stage() {
+  local folder=$1
+  shift
+  cmake -S . -B "$folder" -G Ninja -DQUARNEL_TESTS=ON "$@" >/dev/null
+  cmake --build "$folder" -j "$JOBS"
+  ctest --test-dir "$folder" --output-on-failure --no-tests=error -j "$JOBS"
+}
+
 echo "== build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$JOBS"
-ctest --test-dir build --output-on-failure -j "$JOBS"
+test_stage build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 echo "== build and test under ASan and UBSan"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUARNEL_SANITIZE=ON >/dev/null
-cmake --build build-asan -j "$JOBS"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure -j "$JOBS"
+  test_stage build-asan -DCMAKE_BUILD_TYPE=Debug -DQUARNEL_SANITIZE=ON
 
-if [ -x scripts/cross-windows.sh ]; then
-  echo "== cross-compile the layers below the window for Windows"
-  scripts/cross-windows.sh
-fi
+echo "== cross-compile the layers below the window for Windows"
+scripts/cross-windows.sh
