@@ -40,7 +40,8 @@ int BlockMs(TClock::time_point Deadline, TClock::time_point NextMessages) {
   const auto Now = TClock::now();
   const auto ToDeadline = std::chrono::ceil<std::chrono::milliseconds>(Deadline - Now).count();
   const auto ToMessages = std::chrono::floor<std::chrono::milliseconds>(NextMessages - Now).count();
-  return static_cast<int>(std::clamp<std::int64_t>(std::min(ToDeadline, ToMessages), 0, cPollBlockMs));
+  return static_cast<int>(
+      std::clamp<std::int64_t>(std::min(ToDeadline, ToMessages), 0, cPollBlockMs));
 }
 
 std::int32_t SizeAsCount(const std::string& S) {

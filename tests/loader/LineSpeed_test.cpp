@@ -144,8 +144,8 @@ TEST(LineSpeedSearch, VersionQueryFindsTheControllerAtEveryRate) {
     bool Usb;
   };
   const TCase Cases[] = {
-      {115200, mcsim::Link::Plain, false}, {38400, mcsim::Link::Plain, false},
-      {9600, mcsim::Link::Plain, false},   {115200, mcsim::Link::EchoBus, false},
+      {115200, mcsim::Link::Plain, false},  {38400, mcsim::Link::Plain, false},
+      {9600, mcsim::Link::Plain, false},    {115200, mcsim::Link::EchoBus, false},
       {38400, mcsim::Link::EchoBus, false}, {9600, mcsim::Link::EchoBus, true},
   };
   for (const TCase& C : Cases) {

@@ -133,7 +133,8 @@ double RunTransfer(const TRow& Row, mcsim::Config& Config) {
 }
 
 void PrintTable(bool Quick) {
-  std::printf("| family | baud | link | PC Direct | USB timer | measured ms | floor ms | ratio |\n");
+  std::printf(
+      "| family | baud | link | PC Direct | USB timer | measured ms | floor ms | ratio |\n");
   std::printf("|---|---|---|---|---|---|---|---|\n");
   double Worst = 0;
   for (const TFamily& F : cFamilies) {

@@ -35,8 +35,8 @@ double Ms(TClock::duration D) {
 double ThreadCpuMs() {
   rusage U{};
   ::getrusage(RUSAGE_THREAD, &U);
-  const auto Us = (U.ru_utime.tv_sec + U.ru_stime.tv_sec) * 1000000L + U.ru_utime.tv_usec +
-                  U.ru_stime.tv_usec;
+  const auto Us =
+      (U.ru_utime.tv_sec + U.ru_stime.tv_sec) * 1000000L + U.ru_utime.tv_usec + U.ru_stime.tv_usec;
   return static_cast<double>(Us) / 1000.0;
 }
 

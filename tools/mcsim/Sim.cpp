@@ -136,7 +136,8 @@ void Sim::Run() {
       fds[1].events = POLLIN;
       const auto now = Clock::now();
       auto wait = std::chrono::duration_cast<Clock::duration>(Ms(cIdleTickMs));
-      if (const auto next = NextWakeLocked()) wait = std::clamp(*next - now, Clock::duration::zero(), wait);
+      if (const auto next = NextWakeLocked())
+        wait = std::clamp(*next - now, Clock::duration::zero(), wait);
       const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
       timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
       timeout.tv_nsec = static_cast<long>(ns % 1000000000);
