@@ -56,6 +56,9 @@ class TCOMPort {
   COMMTIMEOUTS TimeOuts{};
 #else
   termios Settings{};   // the line settings as last written by Open
+  // Driver flags to put back on Close, when Open switched on low latency.
+  int SavedSerialFlags = 0;
+  bool LowLatencySet = false;
 #endif
   bool Enabled = false;  // true exactly while the device is open through this object
   // The RTS level last asked for by Open, SetRts or ClearRts. Kept because a
@@ -69,7 +72,11 @@ class TCOMPort {
   void Close();
   // Read waits for Count bytes, but no longer than 30 ms of silence after a
   // byte and 500 + 2 * Count ms in all; bytes already waiting come at once.
-  // Write waits at most 30 + 2 * Count ms for the driver to take the bytes.
+  // Write returns once its bytes have left the line, at most 30 + 2 * Count
+  // ms after it began: on POSIX it waits for the driver's output queue to
+  // empty and for the bytes' line time (10 bits a character) to pass; on
+  // Windows WriteFile on a handle opened without FILE_FLAG_OVERLAPPED is
+  // synchronous and ends when the bytes are sent.
   // Both return the bytes moved, 0 when not open, and throw
   // std::out_of_range for a negative count, even when not open.
   std::uint32_t Write(const void* Buffer, std::int32_t Count);

@@ -6,6 +6,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -23,6 +27,15 @@ using TMs = std::chrono::milliseconds;
 constexpr int cInvalidHandle = -1;
 // Pause of WaitForInput while input already waits: poll would return at once.
 constexpr int cQueuedInputPauseMs = 1;
+// Bits on the line per character: start, 8 data, stop (8N1).
+constexpr std::int64_t cBitsPerChar = 10;
+// Longest single sleep while a write drains, so a queue that empties early
+// is noticed soon.
+constexpr auto cDrainPollStep = std::chrono::milliseconds(2);
+// Added after the line time of a write: the time a UART or an adapter needs
+// to start on bytes handed over, so the far side's silence after a write is
+// never shorter than the pause the caller takes.
+constexpr auto cDrainMargin = std::chrono::milliseconds(1);
 
 struct TBaudEntry {
   std::int32_t Rate;  // bits per second
@@ -86,6 +99,63 @@ void ApplyRawLine(termios& T, std::int32_t BaudRate) {
   }
 }
 
+// Baud rate the line runs at, from the settings last written; 0 if unknown.
+std::int64_t LineRate(const termios& T) {
+  const speed_t Speed = ::cfgetospeed(&T);
+  for (const auto& E : cBaudTable) {
+    if (E.Speed == Speed) return E.Rate;
+  }
+  return 0;
+}
+
+// How long Count characters take on the line at Rate bits per second.
+TClock::duration LineTime(std::int64_t Count, std::int64_t Rate) {
+  if (Rate <= 0) return TClock::duration::zero();
+  return std::chrono::duration_cast<TClock::duration>(
+      std::chrono::nanoseconds(Count * cBitsPerChar * 1000000000 / Rate));
+}
+
+std::int32_t OutputQueued(int Fd) {
+  int N = 0;
+  if (::ioctl(Fd, TIOCOUTQ, &N) != 0) return 0;
+  return N;
+}
+
+// Blocks until the driver's output queue is empty and LineEnd has passed, or
+// until Deadline. A pty and a USB adapter's own buffer do not show in the
+// queue count, hence the line time as a floor.
+void WaitUntilSent(int Fd, TClock::time_point LineEnd, TClock::time_point Deadline) {
+  for (;;) {
+    const auto Now = TClock::now();
+    if (Now >= Deadline) return;
+    const bool Queued = OutputQueued(Fd) > 0;
+    if (!Queued && Now >= LineEnd) return;
+    const auto Next = Queued ? Now + cDrainPollStep : LineEnd;
+    std::this_thread::sleep_until(std::min(Next, Deadline));
+  }
+}
+
+#ifdef __linux__
+// Asks the driver to hand received bytes on at once instead of on its timer
+// (a USB-serial driver otherwise waits up to 16 ms). Returns the flags to
+// restore; a driver that refuses (a pty does) is left as it is.
+bool SetLowLatency(int Fd, int& SavedFlags) {
+  serial_struct Serial{};
+  if (::ioctl(Fd, TIOCGSERIAL, &Serial) != 0) return false;
+  SavedFlags = Serial.flags;
+  if (Serial.flags & ASYNC_LOW_LATENCY) return false;
+  Serial.flags |= ASYNC_LOW_LATENCY;
+  return ::ioctl(Fd, TIOCSSERIAL, &Serial) == 0;
+}
+
+void RestoreSerialFlags(int Fd, int Flags) {
+  serial_struct Serial{};
+  if (::ioctl(Fd, TIOCGSERIAL, &Serial) != 0) return;
+  Serial.flags = Flags;
+  (void)::ioctl(Fd, TIOCSSERIAL, &Serial);
+}
+#endif
+
 void SetModemLines(int Fd, int Lines, bool Raise) {
   // A pty has no modem lines; the failure is ignored as on Windows.
   (void)::ioctl(Fd, Raise ? TIOCMBIS : TIOCMBIC, &Lines);
@@ -119,6 +189,9 @@ bool TCOMPort::Open() {
   (void)::tcflush(FHandle, TCIFLUSH);
   SetModemLines(FHandle, TIOCM_DTR | TIOCM_RTS, false);
   RtsRaised = false;
+#ifdef __linux__
+  LowLatencySet = SetLowLatency(FHandle, SavedSerialFlags);
+#endif
 
   Enabled = true;
   return true;
@@ -126,6 +199,10 @@ bool TCOMPort::Open() {
 
 void TCOMPort::Close() {
   if (!Enabled) return;
+#ifdef __linux__
+  if (LowLatencySet) RestoreSerialFlags(FHandle, SavedSerialFlags);
+  LowLatencySet = false;
+#endif
   // Exclusive mode would outlive our fd while another party keeps the tty open.
   (void)::ioctl(FHandle, TIOCNXCL);
   (void)::flock(FHandle, LOCK_UN);
@@ -136,8 +213,9 @@ void TCOMPort::Close() {
 std::uint32_t TCOMPort::Write(const void* Buffer, std::int32_t Count) {
   if (Count < 0) RangeError();
   if (!Enabled || Count == 0) return 0;
-  const auto Deadline = TClock::now() + TMs(std::int64_t{cWriteTotalTimeoutConstant} +
-                                            std::int64_t{cWriteTotalTimeoutMultiplier} * Count);
+  const auto Start = TClock::now();
+  const auto Deadline = Start + TMs(std::int64_t{cWriteTotalTimeoutConstant} +
+                                    std::int64_t{cWriteTotalTimeoutMultiplier} * Count);
   const auto* Bytes = static_cast<const std::uint8_t*>(Buffer);
   std::int32_t Done = 0;
   while (Done < Count) {
@@ -149,6 +227,11 @@ std::uint32_t TCOMPort::Write(const void* Buffer, std::int32_t Count) {
     if (R < 0 && errno == EINTR) continue;
     if (R < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
     if (!PollUntil(FHandle, POLLOUT, Deadline)) break;
+  }
+  // Callers time what follows a write (a reply's wait, a pacing pause) from
+  // its return, so it returns once the bytes have left the line.
+  if (Done > 0) {
+    WaitUntilSent(FHandle, Start + LineTime(Done, LineRate(Settings)) + cDrainMargin, Deadline);
   }
   return static_cast<std::uint32_t>(Done);
 }
@@ -187,9 +270,7 @@ std::int32_t TCOMPort::InQueCount() {
 
 std::int32_t TCOMPort::OutQueCount() {
   if (!Enabled) return -1;
-  int N = 0;
-  if (::ioctl(FHandle, TIOCOUTQ, &N) != 0) return 0;
-  return N;
+  return OutputQueued(FHandle);
 }
 
 void TCOMPort::PurgeIn() {

@@ -14,10 +14,10 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// Longest block on the port between two polls: short enough that window
-// messages are handled promptly and a reply is noticed within a few ms, long
-// enough that an idle wait costs next to no processor time.
-constexpr int cPollBlockMs = 2;
+// Longest block on the port between two polls: window messages are handled
+// at least this often, and an idle wait wakes only 100 times a second. A
+// reply is not delayed by it: the block ends as soon as input arrives.
+constexpr int cPollBlockMs = 10;
 // Time-outs beyond this are treated as this (about 116 days): keeps the
 // deadline arithmetic finite for any float a caller passes.
 constexpr double cMaxTimeOutSecs = 1.0e7;
@@ -33,9 +33,15 @@ TClock::time_point DeadlineAfter(float TimeOutInSecs) {
          std::chrono::duration_cast<TClock::duration>(std::chrono::duration<double>(Secs));
 }
 
-int BlockMsBefore(TClock::time_point Deadline) {
-  const auto Left = std::chrono::ceil<std::chrono::milliseconds>(Deadline - TClock::now()).count();
-  return static_cast<int>(std::clamp<std::int64_t>(Left, 0, cPollBlockMs));
+// How long to block on the port: past the deadline (rounded up, so the wait
+// never ends early) but not past the next round of window messages (rounded
+// down, so they are never late).
+int BlockMs(TClock::time_point Deadline, TClock::time_point NextMessages) {
+  const auto Now = TClock::now();
+  const auto ToDeadline = std::chrono::ceil<std::chrono::milliseconds>(Deadline - Now).count();
+  const auto ToMessages = std::chrono::floor<std::chrono::milliseconds>(NextMessages - Now).count();
+  return static_cast<int>(
+      std::clamp<std::int64_t>(std::min(ToDeadline, ToMessages), 0, cPollBlockMs));
 }
 
 std::int32_t SizeAsCount(const std::string& S) {
@@ -62,6 +68,7 @@ bool TLoader::WaitResponse(std::int32_t InQueCount, float TimeOutInSecs) {
   const std::int64_t ExpectCharCount = std::int64_t{InQueCount} + EchoCount;
   const auto EndTime = DeadlineAfter(TimeOutInSecs);
   for (;;) {
+    const auto NextMessages = TClock::now() + std::chrono::milliseconds(cPollBlockMs);
     View.ProcessMessages();
     const std::int64_t n = Comm1.InQueCount();
     // The whole echo is back, so the command has left the bus.
@@ -71,7 +78,7 @@ bool TLoader::WaitResponse(std::int32_t InQueCount, float TimeOutInSecs) {
       return true;
     }
     if (TClock::now() > EndTime) return false;
-    Comm1.WaitForInput(BlockMsBefore(EndTime));
+    Comm1.WaitForInput(BlockMs(EndTime, NextMessages));
   }
 }
 

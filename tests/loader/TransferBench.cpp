@@ -1,83 +1,224 @@
-// Times a whole 64 KiB STM32 transfer over a pty against the simulated
-// controller and sets it beside the protocol's fixed pauses. Run by hand:
-//   build/tests/loader/transfer_bench [runs]
-#include <algorithm>
+// Times whole transfers through the simulated controller in line-speed mode
+// and sets each beside its floor: the protocol's fixed pauses, the line time
+// of every character on the tool's path (commands, frames, replies; a bus
+// echo travels with its frame) and the simulator's own reply delays. Then
+// times a whole two-MCU PIC16 update at 115200 with and without a USB
+// adapter's receive timer. Run by hand:
+//   build/tests/loader/transfer_bench [--quick]
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "Line.h"
 #include "Loader.h"
-#include "Pty.h"
 #include "RecordingView.h"
+#include "SampleImage.h"
 #include "Sim.h"
-#include "TransferRules.h"
 
 namespace {
 
-constexpr std::int32_t cImageEnd = 0x10000;
-constexpr std::int32_t cImageStart = 0x1400;
-constexpr std::int32_t cBlockSize = 1024;
-constexpr std::int32_t cBaudRate = 115200;
-// The pauses a transfer of one MCU cannot avoid, in ms: the dot (200 + 200),
-// the settling after the start reply (500) and the closing pause (100). The
-// entry wait counts only when it goes unanswered, which it does not here.
-constexpr double cFixedPausesMs = 200 + 200 + 500 + 100;
+using TClock = std::chrono::steady_clock;
 
-double RunOnce() {
-  mcsim::Config Config;
-  Config.family = mcsim::Family::STM32;
-  Config.blockSize = cBlockSize;
-  Config.startAddress = cImageStart;
-  Config.flashSize = cImageEnd;
-  Config.appBaud = cBaudRate;
-  Config.bootBaud = cBaudRate;
+// Pauses of the transfer, in ms, as the protocol has them.
+constexpr double cEntryWaitMs = 500;  // only when the entry command goes unanswered
+constexpr double cAroundDotMs = 200 + 200;
+constexpr double cAfterStartMs = 500;
+constexpr double cClosingMs = 100;
+constexpr double cPieceMs = 100;  // after each PC Direct Mode piece
+constexpr int cPieceChars = 64;
+constexpr int cEntryRate = 9600;  // forced for the PIC families
+
+struct TFamily {
+  const char* Name;
+  TMCUModel Model;
+  mcsim::Family SimFamily;
+  std::int32_t BlockSize;
+  std::int32_t ReplyChars;
+  bool ForcedEntryRate;
+  std::int32_t Blocks;  // blocks sent per run
+};
+
+const TFamily cFamilies[] = {
+    {"PIC16", TMCUModel::PIC16F886, mcsim::Family::PIC16, 16, 3, true, 24},
+    {"PIC18", TMCUModel::PIC18F25K20, mcsim::Family::PIC18, 64, 5, true, 8},
+    {"STM32", TMCUModel::STM32F051C8T6_1024, mcsim::Family::STM32, 1024, 9, false, 2},
+};
+
+constexpr std::int32_t cStart = 0x1000;
+
+struct TRow {
+  const TFamily* Family;
+  int Rate;
+  bool Bus;
+  bool PCDirect;
+  bool Usb;
+};
+
+double MsOf(int Chars, int Rate) {
+  return std::chrono::duration<double, std::milli>(mcsim::CharTime(Rate) * Chars).count();
+}
+
+// The shortest a transfer of one MCU can take on a real line.
+double FloorMs(const TRow& Row, const mcsim::Config& Sim) {
+  const TFamily& F = *Row.Family;
+  const double Reply = static_cast<double>(Sim.replyDelay.count());
+  // An entry command at 9600 is not heard by a bootloader at another speed:
+  // the tool waits it out and goes on at the rate it found.
+  const bool EntryHeard = !F.ForcedEntryRate || Row.Rate == cEntryRate;
+  double Ms = MsOf(8, F.ForcedEntryRate ? cEntryRate : Row.Rate);
+  Ms += EntryHeard ? Reply + MsOf(1, Row.Rate) : cEntryWaitMs;
+  Ms += cAroundDotMs + MsOf(1, Row.Rate);
+  Ms += MsOf(3, Row.Rate) + static_cast<double>(Sim.startReplyDelay.count()) + Reply +
+        MsOf(1, Row.Rate) + cAfterStartMs;
+  const int FrameChars = 2 * F.BlockSize;
+  const bool Paced = Row.PCDirect && F.SimFamily == mcsim::Family::STM32;
+  const double Frame = Paced ? (FrameChars / cPieceChars) * (MsOf(cPieceChars, Row.Rate) + cPieceMs)
+                             : MsOf(FrameChars, Row.Rate);
+  Ms += F.Blocks * (Frame + Reply + MsOf(F.ReplyChars, Row.Rate));
+  Ms += MsOf(1, Row.Rate) + cClosingMs;  // "X"
+  return Ms;
+}
+
+std::vector<std::uint8_t> Pattern(std::int32_t End) {
+  std::vector<std::uint8_t> Data(cDataBufferSize, 0xFF);
+  for (std::int32_t I = 0; I < End; ++I) Data[I] = static_cast<std::uint8_t>(I * 7 + 1);
+  Data[End - 1] = 0x42;  // never ends erased
+  return Data;
+}
+
+// One transfer; returns its time in ms, or exits on a failed transfer.
+double RunTransfer(const TRow& Row, mcsim::Config& Config) {
+  const TFamily& F = *Row.Family;
+  const std::int32_t End = cStart + F.Blocks * F.BlockSize;
+  Config.mode = mcsim::Mode::Bootloader;
+  Config.link = Row.Bus ? mcsim::Link::EchoBus : mcsim::Link::Plain;
+  Config.appBaud = Row.Rate;
+  Config.bootBaud = Row.Rate;
+  Config.family = F.SimFamily;
+  Config.blockSize = F.BlockSize;
+  Config.startAddress = cStart;
+  Config.flashSize = static_cast<std::uint32_t>(End);
+  Config.lineSpeed = true;
+  Config.usbAdapter = Row.Usb;
   mcsim::Sim Sim(Config);
   Sim.Start();
 
   TCOMPort Port;
   RecordingView View;
-  View.Controls.PCDirectMode = false;
+  View.Controls.PCDirectMode = Row.PCDirect;
   TLoader Loader(Port, View, [] { return PortMapFromList({}); });
   Port.DeviceName = Sim.DevicePath();
-  Port.BaudRate = cBaudRate;
+  Port.BaudRate = Row.Rate;
+  Loader.SimpleBusMode = Row.Bus;
   Loader.MCUCount = 1;
-  Loader.Params.FlashSize = cImageEnd;
-  Loader.Params.PGMStartAddress = cImageStart;
-  Loader.Params.MCUModel = TMCUModel::STM32F051C8T6_1024;
-  for (std::size_t I = 0; I < static_cast<std::size_t>(cImageEnd); ++I)
-    Loader.DataBuffer[I] =
-        static_cast<std::uint8_t>(I * 7 + 1) == 0xFF ? 0x00 : static_cast<std::uint8_t>(I * 7 + 1);
+  Loader.Params.FlashSize = End;
+  Loader.Params.PGMStartAddress = cStart;
+  Loader.Params.MCUModel = F.Model;
+  Loader.DataBuffer = Pattern(End);
 
-  const auto Begin = std::chrono::steady_clock::now();
+  const auto Begin = TClock::now();
   const bool Ok = Loader.WriteBufferedData();
-  const double Ms = MsSince(Begin);
+  const double Ms = std::chrono::duration<double, std::milli>(TClock::now() - Begin).count();
   const mcsim::Record R = Sim.GetRecord();
-  const bool Same =
-      std::equal(Loader.DataBuffer.begin() + cImageStart, Loader.DataBuffer.begin() + cImageEnd,
-                 R.mcus.at(0).flash.begin() + cImageStart);
-  if (!Ok || !Same) {
-    std::fprintf(stderr, "transfer failed (result %d, image %s)\n", Ok, Same ? "same" : "differs");
+  if (!Ok || R.Count(mcsim::EventKind::Block) != static_cast<std::size_t>(F.Blocks)) {
+    std::fprintf(stderr, "%s transfer failed at %d\n", F.Name, Row.Rate);
     std::exit(1);
   }
+  return Ms;
+}
+
+void PrintTable(bool Quick) {
+  std::printf(
+      "| family | baud | link | PC Direct | USB timer | measured ms | floor ms | ratio |\n");
+  std::printf("|---|---|---|---|---|---|---|---|\n");
+  double Worst = 0;
+  for (const TFamily& F : cFamilies) {
+    for (const int Rate : {9600, 38400, 115200}) {
+      for (const bool Bus : {false, true}) {
+        for (const bool PCDirect : {false, true}) {
+          // Only STM32 frames are paced; PIC rows would repeat themselves.
+          if (PCDirect && F.SimFamily != mcsim::Family::STM32) continue;
+          for (const bool Usb : {false, true}) {
+            if (Quick && (Usb || Bus)) continue;
+            const TRow Row{&F, Rate, Bus, PCDirect, Usb};
+            mcsim::Config Config;
+            const double Ms = RunTransfer(Row, Config);
+            const double Floor = FloorMs(Row, Config);
+            if (!Usb && Ms / Floor > Worst) Worst = Ms / Floor;
+            std::printf("| %s, %d blocks | %d | %s | %s | %s | %.0f | %.0f | %.3f |\n", F.Name,
+                        F.Blocks, Rate, Bus ? "bus" : "plain", PCDirect ? "on" : "off",
+                        Usb ? "16 ms" : "none", Ms, Floor, Ms / Floor);
+            std::fflush(stdout);
+          }
+        }
+      }
+    }
+  }
+  std::printf("\nworst ratio without the USB timer: %.3f\n", Worst);
+}
+
+// A whole update, search included, of a two-MCU PIC16 controller found at
+// 115200, with every block of the flash. Its application also takes the entry
+// command at 9600, the speed at which PIC bootloaders then run the transfer.
+double RunWholeUpdate(bool Usb) {
+  namespace fs = std::filesystem;
+  constexpr std::uint8_t cTwoMcuPic16 = 0;
+  const fs::path File =
+      fs::temp_directory_path() / ("quarnel-bench-" + std::to_string(getpid()) + ".QRV");
+  samplefw::WriteImage(File.string(), samplefw::MakeImage(cTwoMcuPic16, samplefw::cImageBytes));
+  mcsim::Config Config;
+  Config.modelCode = cTwoMcuPic16;
+  Config.mcuCount = 2;
+  Config.appBaud = 115200;
+  Config.appAlsoBaud = 9600;
+  Config.bootBaud = 9600;
+  Config.lineSpeed = true;
+  Config.usbAdapter = Usb;
+  mcsim::Sim Sim(Config);
+  Sim.Start();
+  TCOMPort Port;
+  RecordingView View;
+  View.Controls.AutoSelectCOMPort = false;
+  View.Controls.PortText = Sim.DevicePath();
+  View.Controls.FileName = File.string();
+  TLoader Loader(Port, View, [] { return PortMapFromList({}); });
+  const auto Begin = TClock::now();
+  Loader.UpdateFirmware();
+  const double Ms = std::chrono::duration<double, std::milli>(TClock::now() - Begin).count();
+  fs::remove(File);
+  if (View.PromptText != "Update Complete. Turn off power.") {
+    std::fprintf(stderr, "whole update failed: %s%s\n", View.PromptText.c_str(),
+                 View.Errors.empty() ? "" : View.Errors.back().c_str());
+
+    std::exit(1);
+  }
+  std::printf("| %s | %zu | %.1f |\n", Usb ? "16 ms" : "none",
+              Sim.GetRecord().Count(mcsim::EventKind::Block), Ms / 1000);
+  std::fflush(stdout);
   return Ms;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int Runs = argc > 1 ? std::atoi(argv[1]) : 3;
-  const std::int32_t Blocks = BlockCount(cImageStart, cImageEnd, cBlockSize);
-  std::printf("64 KiB STM32 image, %d blocks of %d bytes from 0x%X, %d baud, plain link\n", Blocks,
-              cBlockSize, cImageStart, cBaudRate);
-  // A real line carries 10 bits per character (8N1); a pty has no line time.
-  const double LineMs = 1000.0 * 10.0 * 2.0 * cBlockSize * Blocks / cBaudRate;
-  std::printf("fixed pauses: %.0f ms; frames on a real %d-baud line: %.0f ms\n", cFixedPausesMs,
-              cBaudRate, LineMs);
-  for (int I = 0; I < Runs; ++I) {
-    const double Ms = RunOnce();
-    std::printf("run %d: %.0f ms (%.0f ms beyond the fixed pauses, %.1f ms per block)\n", I + 1, Ms,
-                Ms - cFixedPausesMs, (Ms - cFixedPausesMs) / Blocks);
+  const bool Quick = argc > 1 && std::string(argv[1]) == "--quick";
+  if (argc > 1 && std::string(argv[1]) == "--update") {
+    RunWholeUpdate(false);
+    return 0;
   }
+  std::printf("Transfers of one MCU in line-speed mode (bootloader found at the rate).\n\n");
+  PrintTable(Quick);
+  if (Quick) return 0;
+  std::printf("\nWhole update of a two-MCU PIC16 controller found at 115200, full flash:\n\n");
+  std::printf("| USB timer | blocks | seconds |\n|---|---|---|\n");
+  const double Plain = RunWholeUpdate(false);
+  const double Usb = RunWholeUpdate(true);
+  std::printf("\ncost of the USB timer: %.1f s (%.0f%%)\n", (Usb - Plain) / 1000,
+              100 * (Usb - Plain) / Plain);
   return 0;
 }

@@ -37,6 +37,7 @@ void Validate(const Config& c) {
   Require(c.startAddress < c.flashSize, "start address lies outside the flash");
   Require(c.startReplyDelay.count() >= 0 && c.replyDelay.count() >= 0,
           "delays must not be negative");
+  Require(c.lineSpeed || !c.usbAdapter, "a USB adapter's delay needs line-speed mode");
   for (const Fault& f : c.faults) {
     Require(f.mcu >= 0 && f.mcu <= 2, "fault names no MCU");
     Require(f.block >= 0, "fault block index is negative");

@@ -57,6 +57,9 @@ struct Config {
   int appBaud = 9600;
   int bootBaud = 9600;
   bool autoBaud = false;
+  // A second speed the application hears (and answers at); 0 for none. A
+  // controller found at a high rate may still take the entry command at 9600.
+  int appAlsoBaud = 0;
   // Also lock on a bare "U" "U" (without the leading 0x00).
   bool autoBaudWithoutNul = false;
 
@@ -85,6 +88,16 @@ struct Config {
   Ms startReplyDelay{0};
   Ms replyDelay{0};  // added to every reply (never to the echo)
   std::vector<Fault> faults;
+
+  // Line-speed mode: every byte reaches the other side no sooner than a UART
+  // at the line's current speed would deliver it, each direction on its own
+  // (a bus echo included). Off, bytes move as fast as the pty moves them.
+  bool lineSpeed = false;
+  // With lineSpeed: bytes towards the tool pass a USB adapter's receive
+  // buffer, which holds them for up to 16 ms (or until 62 are waiting).
+  bool usbAdapter = false;
+  // The controller stops taking bytes off the line: the tool's writes back up.
+  bool stopReading = false;
 
   // When not empty, the slave is also served under this path (a symlink).
   std::string linkPath;

@@ -73,6 +73,7 @@ int Controller::ListeningBaud() const {
 bool Controller::Hears(int baud) const {
   if (silent_ || gone_) return false;
   if (measuring_ || baud == 0) return true;
+  if (mode_ == Mode::Application && baud == config_.appAlsoBaud) return true;
   return baud == ListeningBaud();
 }
 
@@ -246,12 +247,11 @@ void Controller::Reply(std::vector<Output>& out, std::string bytes, int baud, Ms
 void Controller::Echo(std::uint8_t c, int baud, std::vector<Output>& out) const {
   if (config_.link != Link::EchoBus) return;
   const char byte = static_cast<char>(c);
-  if (!out.empty() && !out.back().disconnect && out.back().delay == Ms{0} &&
-      out.back().baud == baud) {
+  if (!out.empty() && out.back().echo && out.back().baud == baud) {
     out.back().bytes += byte;
     return;
   }
-  out.push_back(Output{Ms{0}, std::string(1, byte), baud, false});
+  out.push_back(Output{Ms{0}, std::string(1, byte), baud, false, true});
 }
 
 void Controller::AddEvent(EventKind kind, int mcu, int baud, std::string detail,

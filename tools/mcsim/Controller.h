@@ -17,6 +17,7 @@ struct Output {
   std::string bytes;
   int baud = 0;
   bool disconnect = false;  // close the line instead of sending
+  bool echo = false;        // the bus giving back a byte heard: no line time of its own
 };
 
 class Controller {

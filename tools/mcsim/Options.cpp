@@ -14,6 +14,8 @@ const char* const cUsage =
     "  --link PATH          also serve the port under PATH (a symlink)\n"
     "  --mode app|boot      firmware running at start (app)\n"
     "  --bus                echoing bus instead of a plain link\n"
+    "  --line-speed         deliver bytes no faster than a real line at its speed\n"
+    "  --usb                with --line-speed: a USB adapter's 16 ms receive timer\n"
     "  --app-baud N         speed of the application (9600)\n"
     "  --boot-baud N        speed of the bootloader (9600)\n"
     "  --auto-baud          the bootloader measures the speed from the burst\n"
@@ -163,6 +165,10 @@ RunOptions ParseOptions(const std::vector<std::string>& args) {
       options.help = true;
     } else if (arg == "--bus") {
       options.config.link = Link::EchoBus;
+    } else if (arg == "--line-speed") {
+      options.config.lineSpeed = true;
+    } else if (arg == "--usb") {
+      options.config.usbAdapter = true;
     } else if (arg == "--auto-baud") {
       options.config.autoBaud = true;
     } else {

@@ -70,6 +70,7 @@ void Sim::SetConfig(const Config& config) {
   std::lock_guard<std::mutex> lock(mutex_);
   controller_.Reset(config);
   outbox_.Clear();
+  ResetLineLocked();
 }
 
 Record Sim::GetRecord() const {
@@ -104,6 +105,7 @@ int Sim::ChangeLine(const std::function<int()>& change) {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto now = Clock::now();
     ReadLocked(now);
+    HearArrivedLocked(now);
     SendDueLocked(now);  // an echo goes out while its byte is on the line
     result = change();
     error = errno;
@@ -123,16 +125,24 @@ void Sim::Wake() {
 void Sim::Run() {
   while (!stop_) {
     pollfd fds[2] = {};
-    int timeout = 0;
+    timespec timeout{};
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      fds[0].fd = pty_.Master();  // -1 after a disconnect: poll skips it
-      fds[0].events = static_cast<short>(POLLIN | (outBlocked_ ? POLLOUT : 0));
+      // A master that is gone (-1) or not read from is left out of the poll.
+      const bool reading = !controller_.config().stopReading;
+      fds[0].fd = reading || outBlocked_ ? pty_.Master() : -1;
+      fds[0].events = static_cast<short>((reading ? POLLIN : 0) | (outBlocked_ ? POLLOUT : 0));
       fds[1].fd = wakeRead_.get();
       fds[1].events = POLLIN;
-      timeout = PollTimeoutMs(Clock::now());
+      const auto now = Clock::now();
+      auto wait = std::chrono::duration_cast<Clock::duration>(Ms(cIdleTickMs));
+      if (const auto next = NextWakeLocked())
+        wait = std::clamp(*next - now, Clock::duration::zero(), wait);
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+      timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
+      timeout.tv_nsec = static_cast<long>(ns % 1000000000);
     }
-    if (poll(fds, 2, timeout) < 0 && errno != EINTR) break;
+    if (ppoll(fds, 2, &timeout, nullptr) < 0 && errno != EINTR) break;
     if (fds[1].revents & POLLIN) {
       char sink[64];
       while (read(wakeRead_.get(), sink, sizeof sink) > 0) {
@@ -143,33 +153,39 @@ void Sim::Run() {
       const auto now = Clock::now();
       if (fds[0].revents & POLLOUT) outBlocked_ = false;
       if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) ReadLocked(now);
+      HearArrivedLocked(now);
       SendDueLocked(now);
     }
     changed_.notify_all();
   }
 }
 
-int Sim::PollTimeoutMs(Clock::time_point now) const {
-  const auto next = outbox_.NextDue();
-  if (!next || outBlocked_) return cIdleTickMs;
-  if (*next <= now) return 0;
-  // Round up, so a reply never goes out before its time.
-  const auto wait = std::chrono::ceil<Ms>(*next - now).count();
-  return static_cast<int>(std::min<long long>(wait, cIdleTickMs));
+// The earliest moment something is due: a byte arriving from the tool, one
+// going to it, or the adapter passing on what it holds.
+std::optional<Clock::time_point> Sim::NextWakeLocked() const {
+  std::optional<Clock::time_point> next;
+  const auto consider = [&next](std::optional<Clock::time_point> t) {
+    if (t && (!next || *t < *next)) next = t;
+  };
+  if (!incoming_.empty()) consider(incoming_.front().arrives);
+  if (!outBlocked_) {
+    consider(outbox_.NextDue());
+    consider(usb_.NextDue());
+    if (!usbOut_.empty()) consider(Clock::now());
+  }
+  return next;
 }
 
 // Reads until the pty has nothing more: a read on an empty master first
 // pulls in everything the slave side has written, which the hook relies on.
 void Sim::ReadLocked(Clock::time_point now) {
-  if (pty_.Master() < 0) return;
+  if (pty_.Master() < 0 || controller_.config().stopReading) return;
   const int baud = pty_.LineBaud();
   char buffer[cReadChunk];
   for (;;) {
     const ssize_t n = read(pty_.Master(), buffer, sizeof buffer);
     if (n > 0) {
-      std::vector<Output> outputs;
-      controller_.Receive(std::string(buffer, static_cast<std::size_t>(n)), baud, now, outputs);
-      Queue(outputs, now);
+      HearLocked(std::string(buffer, static_cast<std::size_t>(n)), baud, now);
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -179,18 +195,61 @@ void Sim::ReadLocked(Clock::time_point now) {
       pty_.CloseMaster();
       controller_.NoteDisconnect(now);
       outbox_.Clear();
+      ResetLineLocked();
     }
     return;
   }
 }
 
-void Sim::Queue(const std::vector<Output>& outputs, Clock::time_point now) {
-  for (const Output& o : outputs) {
-    outbox_.Add(Pending{now + o.delay, o.bytes, o.baud, o.disconnect});
+// Bytes the tool has written: heard at once, or in line-speed mode each when
+// its last bit has crossed the line.
+void Sim::HearLocked(const std::string& bytes, int baud, Clock::time_point at) {
+  if (!controller_.config().lineSpeed) {
+    std::vector<Output> outputs;
+    controller_.Receive(bytes, baud, at, outputs);
+    Queue(outputs, at);
+    return;
+  }
+  for (char c : bytes) incoming_.push_back(Incoming{c, baud, toController_.Carry(at, baud)});
+  HearArrivedLocked(at);
+}
+
+void Sim::HearArrivedLocked(Clock::time_point now) {
+  while (!incoming_.empty() && incoming_.front().arrives <= now) {
+    const Incoming in = incoming_.front();
+    incoming_.pop_front();
+    std::vector<Output> outputs;
+    controller_.Receive(std::string(1, in.byte), in.baud, in.arrives, outputs);
+    Queue(outputs, in.arrives);
   }
 }
 
+// In line-speed mode a reply's characters follow each other on the line; an
+// echo is the tool's own character coming back, with no line time of its own.
+void Sim::Queue(const std::vector<Output>& outputs, Clock::time_point now) {
+  const bool lineSpeed = controller_.config().lineSpeed;
+  for (const Output& o : outputs) {
+    const auto due = now + o.delay;
+    if (!lineSpeed || o.echo || o.disconnect) {
+      outbox_.Add(Pending{due, o.bytes, o.baud, o.disconnect});
+      continue;
+    }
+    for (char c : o.bytes) {
+      outbox_.Add(Pending{toTool_.Carry(due, o.baud), std::string(1, c), o.baud, false});
+    }
+  }
+}
+
+void Sim::ResetLineLocked() {
+  incoming_.clear();
+  usb_.Clear();
+  usbOut_.clear();
+  toController_.Reset();
+  toTool_.Reset();
+}
+
 void Sim::SendDueLocked(Clock::time_point now) {
+  FlushUsbLocked(now);
   while (!outBlocked_) {
     Pending* pending = outbox_.Due(now);
     if (pending == nullptr) return;
@@ -200,9 +259,11 @@ void Sim::SendDueLocked(Clock::time_point now) {
         controller_.NoteDisconnect(now);
       }
       outbox_.Clear();
+      ResetLineLocked();
       return;
     }
     SendOneLocked(*pending, now);
+    FlushUsbLocked(now);  // a full adapter buffer goes out at once
   }
 }
 
@@ -211,6 +272,12 @@ void Sim::SendDueLocked(Clock::time_point now) {
 void Sim::SendOneLocked(Pending& pending, Clock::time_point now) {
   if (!SameSpeed(pty_.LineBaud(), pending.baud)) {
     controller_.NoteSent(pending.bytes, pending.baud, false, now);
+    outbox_.PopFront();
+    return;
+  }
+  if (controller_.config().usbAdapter) {
+    for (char c : pending.bytes) usb_.Add(c, now);
+    controller_.NoteSent(pending.bytes, pending.baud, true, now);
     outbox_.PopFront();
     return;
   }
@@ -232,6 +299,17 @@ void Sim::SendOneLocked(Pending& pending, Clock::time_point now) {
     pending.bytes.erase(0, written);
     outBlocked_ = true;
   }
+}
+
+// The adapter hands its buffer to the host as one packet; what the pty does
+// not take yet waits until it has room.
+void Sim::FlushUsbLocked(Clock::time_point now) {
+  usbOut_ += usb_.TakeDue(now);
+  if (usbOut_.empty() || outBlocked_ || pty_.Master() < 0) return;
+  const ssize_t n = write(pty_.Master(), usbOut_.data(), usbOut_.size());
+  if (n > 0) usbOut_.erase(0, static_cast<std::size_t>(n));
+  if (!usbOut_.empty() && (n >= 0 || errno == EAGAIN || errno == EWOULDBLOCK)) outBlocked_ = true;
+  if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) usbOut_.clear();
 }
 
 }  // namespace mcsim

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -22,6 +23,7 @@
 
 #include "Config.h"
 #include "Controller.h"
+#include "Line.h"
 #include "Outbox.h"
 #include "Pty.h"
 #include "Record.h"
@@ -64,12 +66,23 @@ class Sim {
   dev_t SlaveDevice() const { return pty_.SlaveDevice(); }
 
  private:
+  // A byte from the tool on its way along the line (line-speed mode).
+  struct Incoming {
+    char byte;
+    int baud;
+    Clock::time_point arrives;
+  };
+
   void Run();
-  int PollTimeoutMs(Clock::time_point now) const;
+  std::optional<Clock::time_point> NextWakeLocked() const;
   void ReadLocked(Clock::time_point now);
+  void HearLocked(const std::string& bytes, int baud, Clock::time_point at);
+  void HearArrivedLocked(Clock::time_point now);
   void SendDueLocked(Clock::time_point now);
   void SendOneLocked(Pending& pending, Clock::time_point now);
+  void FlushUsbLocked(Clock::time_point now);
   void Queue(const std::vector<Output>& outputs, Clock::time_point now);
+  void ResetLineLocked();
   void Wake();
 
   Pty pty_;
@@ -83,6 +96,13 @@ class Sim {
   Controller controller_;
   Outbox outbox_;
   bool outBlocked_ = false;  // the last write was refused; wait until the pty takes more
+
+  // Line-speed mode: the two directions of the line and the adapter.
+  UartLine toController_;
+  UartLine toTool_;
+  std::deque<Incoming> incoming_;
+  UsbBuffer usb_;
+  std::string usbOut_;  // taken from the adapter, not yet taken by the pty
 
   std::thread thread_;
   std::atomic<bool> stop_{false};
