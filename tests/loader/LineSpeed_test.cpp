@@ -183,9 +183,13 @@ TEST(LineSpeedPort, WriteToALineThatNeverDrainsEndsAtItsTimeOut) {
     const double Took = Ms(TClock::now() - Begin);
     EXPECT_LT(Took, Bound + 500) << "write " << I;
     // A write the driver took whole still lasts its line time.
-    if (Written == Chunk.size()) EXPECT_GE(Took, Ms(mcsim::CharTime(115200) * 1024));
+    if (Written == Chunk.size()) {
+      EXPECT_GE(Took, Ms(mcsim::CharTime(115200) * 1024));
+    }
     Refused = Written < Chunk.size();
-    if (Refused) EXPECT_GE(Took, Bound - 1);
+    if (Refused) {
+      EXPECT_GE(Took, Bound - 1);
+    }
   }
   EXPECT_TRUE(Refused);
   Port.Close();
