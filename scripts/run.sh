@@ -23,7 +23,7 @@ if ((demo == 0)); then
   exec build/app/quarnel "$@"
 fi
 
-cmake --build build --target quarnel mcsim-run make-sample-fw
+cmake --build build --target quarnel quarnel-cli mcsim-run make-sample-fw
 
 # The demo's files live in a fresh folder of this user's own, so demos of
 # several users (or several of one user) never meet.
@@ -69,5 +69,7 @@ printf '%-42s %s\n' \
 cat <<TEXT
 In the window: untick "Auto-detect COM Port", type the controller's path
 above into the COM Port box, Browse to the sample file, then press Update.
+From another terminal, while the window is open:
+  build/cli/quarnel-cli update $demo_file --port $demo_port
 TEXT
 build/app/quarnel "$@"
