@@ -172,6 +172,13 @@ bool TCOMPort::Open() {
     FHandle = cInvalidHandle;
     return false;
   }
+  // Only a terminal is a serial port: anything else (a file, /dev/null)
+  // would read as input for ever ready, and a wait would spin on it.
+  if (!::isatty(FHandle)) {
+    ::close(FHandle);
+    FHandle = cInvalidHandle;
+    return false;
+  }
   // The lock first: TIOCEXCL is a flag of the tty, not of our fd, so it must
   // not be touched unless the port is ours.
   if (::flock(FHandle, LOCK_EX | LOCK_NB) != 0) {

@@ -83,13 +83,18 @@ class PortTest : public ::testing::Test {
 
 // ---- Opening and closing ----
 
-TEST_F(PortTest, MissingDeviceDoesNotOpen) {
-  Port.DeviceName = "/dev/quarnel-no-such-port";
-  EXPECT_FALSE(Port.Open());
-  EXPECT_FALSE(Port.Enabled);
-  EXPECT_EQ(Port.FHandle, -1);
-  EXPECT_EQ(Port.InQueCount(), -1);
-  EXPECT_EQ(Port.OutQueCount(), -1);
+TEST_F(PortTest, MissingDeviceOrNonTerminalDoesNotOpen) {
+  // A typed path may name anything: a file or /dev/null is no serial port,
+  // and would read as ever-ready input that a wait spins on.
+  for (const char* Name : {"/dev/quarnel-no-such-port", "/dev/null", "/proc/self/status"}) {
+    SCOPED_TRACE(Name);
+    Port.DeviceName = Name;
+    EXPECT_FALSE(Port.Open());
+    EXPECT_FALSE(Port.Enabled);
+    EXPECT_EQ(Port.FHandle, -1);
+    EXPECT_EQ(Port.InQueCount(), -1);
+    EXPECT_EQ(Port.OutQueCount(), -1);
+  }
 }
 
 TEST_F(PortTest, EmptyNameIsRangeErrorAndClosesFirst) {
