@@ -69,6 +69,8 @@ class TCOMPort {
   // no flow control, DTR and RTS low. True when the device could be opened.
   // Throws std::out_of_range when DeviceName is empty.
   bool Open();
+  // Makes system calls only, so a signal handler may call it (the terminal
+  // front end does on a second Ctrl-C); keep it so.
   void Close();
   // Read waits for Count bytes, but no longer than 30 ms of silence after a
   // byte and 500 + 2 * Count ms in all; bytes already waiting come at once.

@@ -1,7 +1,6 @@
 // POSIX console: isatty, and SIGINT through a handler that only sets a flag,
 // writes with write(2), closes a descriptor and calls _exit.
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,12 +45,9 @@ extern "C" void OnInterrupt(int) {
     return;
   }
   Say(cSecondInterruptText, sizeof cSecondInterruptText);
-  if (GPort != nullptr && GPort->Enabled) {
-    // As the port's Close: exclusive mode must not outlive us on a tty that
-    // another party keeps open.
-    (void)::ioctl(GPort->FHandle, TIOCNXCL);
-    (void)::close(GPort->FHandle);
-  }
+  // The port's Close makes system calls only (driver flags back, exclusive
+  // mode off, unlock, close), so it may run here.
+  if (GPort != nullptr) GPort->Close();
   ::_exit(cExitStopped);
 }
 
