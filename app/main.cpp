@@ -1,9 +1,14 @@
 #include <QApplication>
+#include <iostream>
 
+#include "CommandLine.h"
 #include "TfUpdate.h"
 
 // Comm1 already exists here: the port unit creates it before main runs.
 int main(int argc, char* argv[]) {
+  // Before the application object, which needs a display.
+  if (const auto Status = AnswerWithoutWindow(argc, argv, std::cout)) return *Status;
+
   QApplication Application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quarnel"));
   QApplication::setApplicationDisplayName(QStringLiteral("Quarnel"));
