@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 #include <iostream>
 
 #include "CommandLine.h"
@@ -12,6 +13,9 @@ int main(int argc, char* argv[]) {
   QApplication Application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quarnel"));
   QApplication::setApplicationDisplayName(QStringLiteral("Quarnel"));
+  // Ties the window to the installed desktop entry, whose icon it also shows.
+  QGuiApplication::setDesktopFileName(QStringLiteral("quarnel"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quarnel.png")));
   TfUpdate fUpdate;
   fUpdate.show();
   return QApplication::exec();
