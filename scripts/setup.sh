@@ -23,12 +23,15 @@ PACKAGE_PACKAGES=(
   dpkg-dev  # dpkg-shlibdeps computes the package's dependencies from the binaries
   file      # CPack finds the binaries to hand to dpkg-shlibdeps with it
 )
+PACKAGE_CHECK_PACKAGES=(
+  lintian desktop-file-utils appstream  # the package and its desktop files pass the checkers
+)
 
 # profile -> the lists it installs, in order
 declare -A PROFILE_LISTS=(
   [tool]="TOOL_PACKAGES"
   [package]="TOOL_PACKAGES PACKAGE_PACKAGES"
-  [test]="TOOL_PACKAGES TEST_PACKAGES PACKAGE_PACKAGES"
+  [test]="TOOL_PACKAGES TEST_PACKAGES PACKAGE_PACKAGES PACKAGE_CHECK_PACKAGES"
 )
 
 profile=${1:-test}
