@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what a profile needs on Debian 12. Idempotent: only missing
 # packages are installed. Not root: prints the apt line and stops.
-#   scripts/setup.sh tool   build and start the window (scripts/run.sh)
-#   scripts/setup.sh test   the above, and what the test stages need
-#                           (scripts/test.sh); the default
+#   scripts/setup.sh tool      build and start the window (scripts/run.sh)
+#   scripts/setup.sh package   the above, and what building the Debian package
+#                              needs (scripts/package.sh)
+#   scripts/setup.sh test      all of the above, and what the test stages need
+#                              (scripts/test.sh); the default
 set -euo pipefail
 
 # One list per concern; PROFILE_LISTS says which lists a profile installs.
@@ -17,11 +19,19 @@ TEST_PACKAGES=(
   libgtest-dev
   g++-mingw-w64-x86-64  # the cross-compile stage of the layers below the window
 )
+PACKAGE_PACKAGES=(
+  dpkg-dev  # dpkg-shlibdeps computes the package's dependencies from the binaries
+  file      # CPack finds the binaries to hand to dpkg-shlibdeps with it
+)
+PACKAGE_CHECK_PACKAGES=(
+  lintian desktop-file-utils appstream  # the package and its desktop files pass the checkers
+)
 
 # profile -> the lists it installs, in order
 declare -A PROFILE_LISTS=(
   [tool]="TOOL_PACKAGES"
-  [test]="TOOL_PACKAGES TEST_PACKAGES"
+  [package]="TOOL_PACKAGES PACKAGE_PACKAGES"
+  [test]="TOOL_PACKAGES TEST_PACKAGES PACKAGE_PACKAGES PACKAGE_CHECK_PACKAGES"
 )
 
 profile=${1:-test}

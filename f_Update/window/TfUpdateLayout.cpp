@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "QuarnelVersion.h"
 #include "TfUpdate.h"
 
 namespace {
@@ -127,7 +128,8 @@ void TfUpdate::CreateControls() {
   cbPort->setEnabled(false);
 
   lbCOMPort = MakeLabel(this, "lbCOMPort", QStringLiteral("COM Port"));
-  Label4 = MakeLabel(this, "Label4", QStringLiteral("Ver. 1.78"));
+  Label4 =
+      MakeLabel(this, "Label4", QStringLiteral("Ver. ") + QString::fromLatin1(cQuarnelVersion));
 
   cbHighSpeed = Make<QCheckBox>(this, "cbHighSpeed");
   cbHighSpeed->setText(QStringLiteral("High Speed Direct Connection"));
