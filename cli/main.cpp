@@ -9,6 +9,7 @@
 #include "Console.h"
 #include "ErrorText.h"
 #include "PortMap.h"
+#include "QuarnelVersion.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ int Main(int argc, char** argv) {
       std::cout << cCliHelp;
       return cExitDone;
     case TCliCommand::ProgramVersion:
-      std::cout << cProgramName << " " << QUARNEL_VERSION << "\n";
+      std::cout << cProgramName << " " << cQuarnelVersion << "\n";
       return cExitDone;
     case TCliCommand::Ports:
       return RunPorts(Options.Json, SystemPortMap, std::cout);
