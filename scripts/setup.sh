@@ -17,11 +17,14 @@ TEST_PACKAGES=(
   libgtest-dev
   g++-mingw-w64-x86-64  # the cross-compile stage of the layers below the window
 )
+WINE_PACKAGES=(
+  wine  # runs the Windows build's tests and quarnel-cli.exe (scripts/test-windows.sh)
+)
 
 # profile -> the lists it installs, in order
 declare -A PROFILE_LISTS=(
   [tool]="TOOL_PACKAGES"
-  [test]="TOOL_PACKAGES TEST_PACKAGES"
+  [test]="TOOL_PACKAGES TEST_PACKAGES WINE_PACKAGES"
 )
 
 profile=${1:-test}
