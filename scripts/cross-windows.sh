@@ -19,3 +19,14 @@ cmake -S . -B build-win -G Ninja "${TOOLCHAIN[@]}" \
   -DCMAKE_BUILD_TYPE=Release \
   -DQUARNEL_WITH_QT=OFF -DQUARNEL_TESTS=OFF >/dev/null
 cmake --build build-win -j "$(nproc)"
+
+# Linked statically (see the toolchain file): no program may need MinGW's
+# runtime DLLs, which a bare Windows machine lacks.
+status=0
+while IFS= read -r -d '' exe; do
+  if x86_64-w64-mingw32-objdump -p "$exe" | grep -iE 'DLL Name: (libstdc\+\+|libgcc|libwinpthread)'; then
+    echo "$exe needs MinGW's runtime DLLs" >&2
+    status=1
+  fi
+done < <(find build-win -name '*.exe' -not -path '*/CMakeFiles/*' -print0)
+exit "$status"
