@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int cFirstAutoPort = 1;
-constexpr int cLastAutoPort = 255;
 constexpr std::array<std::int32_t, 3> cSearchRates = {115200, 38400, 9600};
 constexpr int cBusProbeTries = 2;
 constexpr float cProbeTimeOutSecs = 0.1f;
@@ -118,6 +116,9 @@ void ShowFound(TLoader& L, const std::string& PortText, TProbeResult Result) {
   L.View.SetAutoSelectCOMPort(false);
   L.View.SetPortEnabled(false);
   L.MCInBootloaderStatus = Result == TProbeResult::Bootloader;
+  L.LastOutcome.PortText = PortText;
+  L.LastOutcome.DeviceName = L.Comm1.DeviceName;
+  L.LastOutcome.InBootloader = L.MCInBootloaderStatus;
 }
 
 }  // namespace

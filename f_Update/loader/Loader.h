@@ -11,10 +11,14 @@
 #include "ComPort.h"
 #include "LoaderView.h"
 #include "Models.h"
+#include "Outcome.h"
 #include "PortMap.h"
 
 constexpr std::size_t cResponseSize = 128;
 constexpr std::size_t cDataBufferSize = 0x40001;  // byte indices 0 to 0x40000
+// Port numbers a search with automatic detection tries, in this order.
+constexpr int cFirstAutoPort = 1;
+constexpr int cLastAutoPort = 255;
 
 class TLoader {
  public:
@@ -28,6 +32,8 @@ class TLoader {
   std::uint8_t MCUCount = 0;                           // MCUs to program
   std::vector<std::uint8_t> DataBuffer;                // the image, cDataBufferSize bytes
   TParamSet Params;                                    // chosen by the model table
+  // How the last QueryVersion or UpdateFirmware ended; reset when one starts.
+  TOperationOutcome LastOutcome;
 
   // Command channel.
   void SendCmd(const std::string& ACmdStr);

@@ -58,9 +58,16 @@ void ReadWhole(std::ifstream& F, std::vector<std::uint8_t>& Buffer, std::int32_t
   if (F.gcount() != Count) throw std::runtime_error("Read beyond end of file");
 }
 
+// A way out with the procedure's own message: notes how it ended first.
+void Refuse(TLoader& L, TOutcome Outcome, const char* Message) {
+  L.LastOutcome.Outcome = Outcome;
+  L.View.ShowError(Message);
+}
+
 }  // namespace
 
 void TLoader::UpdateFirmware() {
+  LastOutcome = TOperationOutcome();
   View.SetPrompt("");
   View.SetPromptColor(TPromptColor::Normal);
   // Destroyed in reverse: controls, then file, then port.
@@ -72,11 +79,14 @@ void TLoader::UpdateFirmware() {
   const TControlsOff Controls(View);
 
   if (!OpenFirmware(View.FileName(), F)) {
-    View.ShowError(cFileOpenError);
+    Refuse(*this, TOutcome::FileNotOpened, cFileOpenError);
     return;
   }
   Port.emplace(Comm1);
-  if (!LinkToMC()) return;
+  if (!LinkToMC()) {
+    LastOutcome.Outcome = TOutcome::NoController;
+    return;
+  }
 
   std::int32_t MCModel = 0;
   if (MCInBootloaderStatus) {
@@ -87,34 +97,35 @@ void TLoader::UpdateFirmware() {
         HexByte(static_cast<char>(Response[cModelHiPos]), static_cast<char>(Response[cModelLoPos]));
     if (!IsUserUpgradeable(static_cast<char>(Response[cUpgradeHiPos]),
                            static_cast<char>(Response[cUpgradeLoPos]))) {
-      View.ShowError(cNotUpgradeable);
+      Refuse(*this, TOutcome::NotUpgradeable, cNotUpgradeable);
       return;
     }
   }
   MCModel = NormaliseControllerCode(MCModel);
   if (!SelectModel(MCModel, MCUCount, Params)) {
-    View.ShowError(cNotSupported);
+    Refuse(*this, TOutcome::NotSupported, cNotSupported);
     return;
   }
 
   // Sized before anything is read, so a wrong file is never loaded.
   if (!FileLengthMatches(FileLength(F), Params)) {
-    View.ShowError(cNotValidFile);
+    Refuse(*this, TOutcome::FileWrongSize, cNotValidFile);
     return;
   }
   ReadWhole(F, DataBuffer, Params.ImageSize);
   if (!FileModelMatches(DataBuffer, Params, MCModel)) {
-    View.ShowError(cWrongModel);
+    Refuse(*this, TOutcome::FileWrongModel, cWrongModel);
     return;
   }
 
   if (WriteBufferedData()) {
     View.SetPrompt(cUpdateComplete);
     View.SetPromptColor(TPromptColor::Success);
+    LastOutcome.Outcome = TOutcome::Done;
     return;
   }
   if (!View.Prompt().empty()) View.SetPromptColor(TPromptColor::Failure);
-  View.ShowError(cUpdateFailed);
+  Refuse(*this, TOutcome::TransferFailed, cUpdateFailed);
   View.SetPromptColor(TPromptColor::Normal);
   View.SetPrompt("");
 }

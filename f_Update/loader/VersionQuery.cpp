@@ -27,10 +27,17 @@ std::string AskVersion(TLoader& L) {
 }  // namespace
 
 void TLoader::QueryVersion() {
+  LastOutcome = TOperationOutcome();
   const TControlsOff Controls(View);
   View.SetPromptColor(TPromptColor::Normal);
   View.SetPrompt("");
-  if (!LinkToMC()) return;
+  if (!LinkToMC()) {
+    LastOutcome.Outcome = TOutcome::NoController;
+    return;
+  }
   const std::string VerStr = MCInBootloaderStatus ? cInBootloaderText : AskVersion(*this);
+  if (!MCInBootloaderStatus) LastOutcome.VersionText = VerStr;
+  LastOutcome.Outcome =
+      MCInBootloaderStatus || !VerStr.empty() ? TOutcome::Done : TOutcome::NoVersionReply;
   View.SetPrompt(VerStr);
 }

@@ -75,6 +75,29 @@ TEST(QueryVersion, ShowsTheVersionTextOfTheReply) {
   }
 }
 
+TEST(QueryVersion, OutcomeNamesThePortFoundAndAQueryLeftUnanswered) {
+  const mcsim::Config Config = SimAt(Mode::Application, Link::Plain, 115200);
+  SimSearch B(Config, 2);  // automatic detection: COM1 names no device
+  // The search is answered; the query's own ":e1\r" gets too short a reply.
+  B.View.OnProcessMessages = [&, Switched = false]() mutable {
+    if (!Switched && B.Sim.GetRecord().Count(mcsim::EventKind::VersionQuery) == 1) {
+      Switched = true;
+      mcsim::Config Later = Config;
+      Later.versionReply = "=03";
+      B.Sim.SetConfig(Later);
+    }
+  };
+  B.Loader.QueryVersion();
+  EXPECT_EQ(B.View.PromptText, "");
+  EXPECT_TRUE(B.View.Errors.empty());
+  const TOperationOutcome& O = B.Loader.LastOutcome;
+  EXPECT_EQ(O.Outcome, TOutcome::NoVersionReply);
+  EXPECT_EQ(O.PortText, "COM2");
+  EXPECT_EQ(O.DeviceName, B.Sim.DevicePath());
+  EXPECT_FALSE(O.InBootloader);
+  EXPECT_EQ(O.VersionText, "");
+}
+
 TEST(QueryVersion, BootloaderGetsNoVersionCommand) {
   SimSearch B(SimAt(Mode::Bootloader, Link::Plain, 115200));
   B.Loader.QueryVersion();

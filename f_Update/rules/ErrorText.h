@@ -1,4 +1,4 @@
-// Text of the box that shows an error no operation caught.
+// Text of an error that no operation caught, as the front ends show it.
 #pragma once
 
 #include <string>

@@ -1,0 +1,183 @@
+#include "CliRun.h"
+
+#include <algorithm>
+#include <exception>
+#include <string>
+
+#include "Console.h"
+#include "ErrorText.h"
+#include "Loader.h"
+#include "PortSurvey.h"
+#include "TextOut.h"
+
+namespace {
+
+constexpr std::size_t cPortColumn = 6;  // "COM255"
+
+// Shown when something that is not a standard exception escapes.
+const char* const cUnknownError = "Unknown error";
+
+// Per outcome: its name in JSON, its words in the result line, its status.
+struct TOutcomeRow {
+  TOutcome Outcome;
+  const char* Name;
+  const char* Words;
+  int Status;
+};
+
+// clang-format off
+constexpr TOutcomeRow cOutcomeTable[] = {
+    {TOutcome::Done,           "done",             "done",                                cExitDone},
+    {TOutcome::TransferFailed, "transfer-failed",  "the update failed during the transfer", cExitTransferFailed},
+    {TOutcome::NoController,   "no-controller",    "no controller found",                 cExitNoController},
+    {TOutcome::NoVersionReply, "no-version-reply", "no answer to the version command",    cExitNoController},
+    {TOutcome::FileNotOpened,  "file-not-opened",  "the file cannot be opened",           cExitFileRefused},
+    {TOutcome::FileWrongSize,  "file-wrong-size",  "the file has the wrong size",         cExitFileRefused},
+    {TOutcome::FileWrongModel, "file-wrong-model", "the file is for another model",       cExitFileRefused},
+    {TOutcome::NotUpgradeable, "not-upgradeable",  "the controller is not user-upgradeable", cExitControllerRefused},
+    {TOutcome::NotSupported,   "not-supported",    "the controller is not supported",     cExitControllerRefused},
+    {TOutcome::Error,          "error",            "an unexpected error",                 cExitUnexpected},
+};
+// clang-format on
+
+const TOutcomeRow& RowOf(TOutcome Outcome) {
+  for (const auto& Row : cOutcomeTable)
+    if (Row.Outcome == Outcome) return Row;
+  return cOutcomeTable[sizeof cOutcomeTable / sizeof cOutcomeTable[0] - 1];
+}
+
+TTerminalView::TControls ControlsFrom(const TCliOptions& Options) {
+  TTerminalView::TControls Controls;
+  Controls.AutoSelectCOMPort = Options.Port.empty();
+  if (!Options.Port.empty()) Controls.PortText = PortBoxText(Options.Port);
+  Controls.HighSpeed = Options.HighSpeed;
+  Controls.PCDirectMode = Options.PCDirectMode;
+  Controls.FileName = Options.FileName;
+  return Controls;
+}
+
+// Runs the operation; an error that escapes it is shown as the window's
+// error box shows it.
+void Run(TLoader& Loader, TTerminalView& View, TCliCommand Command) {
+  std::string Escaped;
+  try {
+    if (Command == TCliCommand::Update) {
+      Loader.UpdateFirmware();
+    } else {
+      Loader.QueryVersion();
+    }
+    return;
+  } catch (const std::exception& Error) {
+    Escaped = UncaughtErrorText(Error.what());
+  } catch (...) {
+    Escaped = UncaughtErrorText(cUnknownError);
+  }
+  Loader.LastOutcome.Outcome = TOutcome::Error;
+  View.ShowError(Escaped);
+}
+
+void WriteResultJson(const TCliOptions& Options, const TOperationOutcome& End, std::ostream& Out) {
+  TJsonObject Result;
+  Result.Add("event", "result")
+      .Add("command", Options.Command == TCliCommand::Update ? "update" : "version")
+      .Add("outcome", RowOf(End.Outcome).Name)
+      .Add("status", ExitStatus(End.Outcome));
+  if (End.PortText.empty()) {
+    Result.AddNull("port").AddNull("device");
+  } else {
+    Result.Add("port", End.PortText).Add("device", End.DeviceName);
+  }
+  if (Options.Command == TCliCommand::QueryVersion) {
+    if (End.VersionText.empty()) {
+      Result.AddNull("version");
+    } else {
+      Result.Add("version", End.VersionText);
+    }
+    Result.Add("bootloader", End.Outcome == TOutcome::Done && End.InBootloader);
+  }
+  Result.Add("interrupted", InterruptRequested());
+  Out << Result.Text() << '\n' << std::flush;
+}
+
+void WriteResultLine(const TOperationOutcome& End, std::ostream& Out) {
+  std::string Line = std::string("Result: ") + RowOf(End.Outcome).Words;
+  if (!End.PortText.empty()) {
+    Line += " on " + End.PortText;
+    if (End.DeviceName != End.PortText) Line += " (" + End.DeviceName + ")";
+  }
+  if (!End.VersionText.empty()) Line += ", version " + End.VersionText;
+  Out << PrintableText(Line) << '\n' << std::flush;
+}
+
+std::string PortJson(const TPortReport& R) {
+  return TJsonObject()
+      .Add("event", "port")
+      .Add("port", R.PortText)
+      .Add("device", R.Device)
+      .Add("info", R.Info)
+      .Add("access", PortAccessText(R))
+      .Text();
+}
+
+// One port a line, in columns: number, device, access, what the system knows.
+void WritePortTable(const std::vector<TPortReport>& Reports, std::ostream& Out) {
+  if (Reports.empty()) {
+    Out << "No serial ports found.\n";
+    return;
+  }
+  std::size_t DeviceWidth = 0;
+  std::size_t AccessWidth = 0;
+  for (const auto& R : Reports) {
+    DeviceWidth = std::max(DeviceWidth, R.Device.size());
+    AccessWidth = std::max(AccessWidth, PortAccessText(R).size());
+  }
+  const auto Column = [](const std::string& Text, std::size_t Width) {
+    return Text + std::string(Width - std::min(Width, Text.size()) + 2, ' ');
+  };
+  for (const auto& R : Reports) {
+    std::string Line = Column(R.PortText, cPortColumn) + Column(R.Device, DeviceWidth) +
+                       Column(PortAccessText(R), AccessWidth) + R.Info;
+    Line.erase(Line.find_last_not_of(' ') + 1);
+    Out << PrintableText(Line) << '\n';
+  }
+}
+
+}  // namespace
+
+int ExitStatus(TOutcome Outcome) {
+  return RowOf(Outcome).Status;
+}
+
+int RunPorts(bool Json, const TPortMapSource& PortMaps, std::ostream& Out) {
+  const auto Reports = SurveyPorts(PortMaps);
+  if (Json) {
+    for (const auto& R : Reports) Out << PortJson(R) << '\n';
+    Out << TJsonObject()
+               .Add("event", "result")
+               .Add("command", "ports")
+               .Add("outcome", RowOf(TOutcome::Done).Name)
+               .Add("status", cExitDone)
+               .Add("count", static_cast<int>(Reports.size()))
+               .Text()
+        << '\n';
+  } else {
+    WritePortTable(Reports, Out);
+  }
+  Out << std::flush;
+  return cExitDone;
+}
+
+int RunOperation(const TCliOptions& Options, TOutputMode Mode, TCOMPort& Port,
+                 const TPortMapSource& PortMaps, std::ostream& Out, std::ostream& Err) {
+  TTerminalView View(Mode, Out, Err, ControlsFrom(Options));
+  TLoader Loader(Port, View, PortMaps);
+  Run(Loader, View, Options.Command);
+  View.EndLine();
+  const TOperationOutcome& End = Loader.LastOutcome;
+  if (Mode == TOutputMode::Json) {
+    WriteResultJson(Options, End, Out);
+  } else {
+    WriteResultLine(End, Out);
+  }
+  return ExitStatus(End.Outcome);
+}

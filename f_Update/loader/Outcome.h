@@ -1,0 +1,29 @@
+// How the last long operation ended, as plain data: each front end reports
+// it in its own way, without reading the texts the operation showed.
+#pragma once
+
+#include <string>
+
+enum class TOutcome {
+  Error,           // an error that the operation does not handle ended it (also while it runs)
+  Done,            // the update completed, or the version query got its answer
+  NoController,    // the search found no controller
+  NoVersionReply,  // found, but the version command went unanswered
+  FileNotOpened,   // the firmware file could not be opened
+  FileWrongSize,   // its length is not the image size of the controller's model
+  FileWrongModel,  // its model byte names another model
+  NotUpgradeable,  // the controller's firmware may not be replaced by the user
+  NotSupported,    // the controller's model is not in the model table
+  TransferFailed,  // the transfer stopped part way: the controller needs a new update
+};
+
+struct TOperationOutcome {
+  TOutcome Outcome = TOutcome::Error;
+  // Where the controller was found; empty when it was not.
+  std::string PortText;    // as the port box shows it: "COM3", or a device path as typed
+  std::string DeviceName;  // the device that was opened
+  bool InBootloader = false;
+  // The version query's decoded version; empty when the controller sat in its
+  // bootloader or did not answer.
+  std::string VersionText;
+};

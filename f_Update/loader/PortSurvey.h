@@ -1,0 +1,47 @@
+// The ports a search would try, with what the system knows of each and
+// whether it can be opened now. Nothing is sent to any of them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "PortMap.h"
+
+enum class TPortAccess {
+  Ok,                // opens and locks as the port object would take it
+  PermissionDenied,  // the user may not open it
+  Busy,              // another program holds it
+  Absent,            // listed, but no device answers to the name
+  Failed,            // any other refusal; Detail says what the system said
+};
+
+struct TPortReport {
+  std::string PortText;  // "COM" and the port number, as the search shows it
+  std::string Device;    // what the port object would open
+  std::string Info;      // what the system knows of it; empty when nothing
+  TPortAccess Access = TPortAccess::Failed;
+  std::string Detail;  // the system's words when Access is Failed
+};
+
+// Every port number a search with automatic detection tries, in its order,
+// whose device exists. The mapping is made once, as a search makes it.
+std::vector<TPortReport> SurveyPorts(const TPortMapSource& PortMaps);
+
+// "ok", "permission denied", "busy", "absent", or "cannot open: <detail>".
+std::string PortAccessText(const TPortReport& Report);
+
+// Per platform. False when the system has no such device; otherwise Info
+// gets what it knows of it (USB identity, driver), possibly nothing.
+bool DescribeDevice(const std::string& Device, std::string& Info);
+// Opens and locks the device exactly as the port object's Open does, without
+// configuring the line, then lets it go again.
+TPortAccess CheckPortAccess(const std::string& Device, std::string& Detail);
+
+#ifndef _WIN32
+// What sysfs under SysClassTty (normally "/sys/class/tty") knows of the tty
+// TtyName: "USB vvvv:pppp <maker> <product> serial <s> (driver <d>)" for a
+// USB adapter, "driver <d>" for other hardware, empty otherwise. Texts come
+// from the device itself and are passed on as they are: the caller makes
+// them safe to show.
+std::string DescribeTty(const std::string& SysClassTty, const std::string& TtyName);
+#endif

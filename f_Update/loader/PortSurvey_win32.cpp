@@ -1,0 +1,78 @@
+// Windows side of the port survey: the DOS device table for whether a COM
+// port exists and which driver's device it is, CreateFileW for whether it
+// opens.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <string>
+
+#include "PortSurvey.h"
+
+namespace {
+
+constexpr const char* cDevicePrefix = "\\\\.\\";  // "\\.\" before the DOS name
+constexpr DWORD cTargetChars = 512;
+
+// "COM3" from "\\.\COM3"; the text itself when it has no such prefix.
+std::wstring DosName(const std::string& Device) {
+  const std::string Prefix = cDevicePrefix;
+  const std::string Name =
+      Device.compare(0, Prefix.size(), Prefix) == 0 ? Device.substr(Prefix.size()) : Device;
+  return std::wstring(Name.begin(), Name.end());  // port names are ASCII
+}
+
+std::string Narrow(const wchar_t* Text) {
+  const int Len = ::WideCharToMultiByte(CP_UTF8, 0, Text, -1, nullptr, 0, nullptr, nullptr);
+  if (Len <= 1) return {};
+  std::string Out(static_cast<std::size_t>(Len), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, Text, -1, Out.data(), Len, nullptr, nullptr);
+  Out.resize(static_cast<std::size_t>(Len - 1));
+  return Out;
+}
+
+std::string SystemMessage(DWORD Code) {
+  wchar_t* Buffer = nullptr;
+  const DWORD Len = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, Code, 0, reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
+  std::string Text = Len > 0 ? Narrow(Buffer) : "error " + std::to_string(Code);
+  if (Buffer != nullptr) ::LocalFree(Buffer);
+  while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r' || Text.back() == ' '))
+    Text.pop_back();
+  return Text;
+}
+
+}  // namespace
+
+bool DescribeDevice(const std::string& Device, std::string& Info) {
+  wchar_t Target[cTargetChars] = {};
+  // The first target is the driver's device, e.g. \Device\Serial0 or \Device\VCP0.
+  if (::QueryDosDeviceW(DosName(Device).c_str(), Target, cTargetChars) == 0) return false;
+  Info = Narrow(Target);
+  return true;
+}
+
+TPortAccess CheckPortAccess(const std::string& Device, std::string& Detail) {
+  // As the port object's Open: read and write, no sharing.
+  const std::wstring Name(Device.begin(), Device.end());
+  const HANDLE Handle = ::CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (Handle != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(Handle);
+    return TPortAccess::Ok;
+  }
+  const DWORD Code = ::GetLastError();
+  switch (Code) {
+    case ERROR_ACCESS_DENIED:  // how Windows refuses a COM port another program holds
+    case ERROR_SHARING_VIOLATION:
+      return TPortAccess::Busy;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return TPortAccess::Absent;
+    default:
+      Detail = SystemMessage(Code);
+      return TPortAccess::Failed;
+  }
+}

@@ -1,0 +1,26 @@
+// Runs a program as a child process with its stdout and stderr captured,
+// always within a time limit, so a test never hangs on it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct TChildResult {
+  bool TimedOut = false;  // killed at the limit
+  int ExitStatus = -1;    // -1 when it did not exit normally
+  int Signal = 0;         // the signal that ended it, if one did
+  std::string Out;
+  std::string Err;
+};
+
+// Called every few milliseconds while the child runs, with its pid and its
+// output so far.
+using TWhileRunning = std::function<void(pid_t Pid, const TChildResult& SoFar)>;
+
+// Program and Args (without the program name).
+TChildResult RunChild(const std::string& Program, const std::vector<std::string>& Args,
+                      std::chrono::milliseconds Limit, const TWhileRunning& WhileRunning = {});

@@ -1,0 +1,313 @@
+// The built quarnel-cli as a child process against the simulated controller:
+// exit status, output and what the controller received.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Child.h"
+#include "CliRun.h"
+#include "Console.h"
+#include "SampleImage.h"
+#include "Sim.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::size_t cProgramBytes = 0x20;  // two PIC16 blocks
+constexpr std::uint8_t cModel = 2;           // single-MCU PIC16 class
+constexpr std::uint8_t cUnsupported = 0x7F;  // no rule and no table row name it
+constexpr auto cLimit = 60s;                 // generous: a run takes a few seconds
+const char* const cNoSuchPort = "/dev/quarnel-no-such-port";
+
+std::vector<std::string> Lines(const std::string& Text) {
+  std::vector<std::string> Out;
+  std::istringstream In(Text);
+  for (std::string Line; std::getline(In, Line);) Out.push_back(Line);
+  return Out;
+}
+
+bool Contains(const std::string& Text, const std::string& Part) {
+  return Text.find(Part) != std::string::npos;
+}
+
+class CliProcessTest : public testing::Test {
+ protected:
+  CliProcessTest() { fs::create_directories(Dir); }
+  ~CliProcessTest() override {
+    Sim.reset();
+    std::error_code Error;
+    fs::remove_all(Dir, Error);
+  }
+
+  static mcsim::Config ModelConfig(std::uint8_t Model = cModel) {
+    mcsim::Config Config;
+    Config.modelCode = Model;
+    return Config;
+  }
+  void StartSim(const mcsim::Config& Config) {
+    Sim.reset();
+    Sim = std::make_unique<mcsim::Sim>(Config);
+    Sim->Start();
+  }
+  std::string WriteFirmware(const std::vector<std::uint8_t>& Image) {
+    const fs::path File = Dir / "fw.QRV";
+    EXPECT_TRUE(samplefw::WriteImage(File.string(), Image));
+    return File.string();
+  }
+  // quarnel-cli with Args, then --port at the simulator and --json.
+  TChildResult Cli(std::vector<std::string> Args, const TWhileRunning& WhileRunning = {}) {
+    Args.insert(Args.end(), {"--port", Sim ? Sim->DevicePath() : cNoSuchPort, "--json"});
+    TChildResult R = RunChild(QUARNEL_CLI_PATH, Args, cLimit, WhileRunning);
+    EXPECT_FALSE(R.TimedOut);
+    return R;
+  }
+  // The last JSON line, which must be the result.
+  static std::string Result(const TChildResult& R) {
+    const auto All = Lines(R.Out);
+    if (All.empty()) return {};
+    EXPECT_TRUE(Contains(All.back(), "{\"event\":\"result\"")) << All.back();
+    return All.back();
+  }
+  void ExpectImageReceived(const std::vector<std::uint8_t>& Image,
+                           std::size_t ProgramBytes = cProgramBytes) const {
+    const mcsim::Record Record = Sim->GetRecord();
+    ASSERT_EQ(Record.mcus.size(), 1u);
+    const auto& Flash = Record.mcus[0].flash;
+    ASSERT_GE(Flash.size(), samplefw::cProgramStart + ProgramBytes);
+    EXPECT_TRUE(std::equal(Image.begin() + samplefw::cProgramStart, Image.begin() + Flash.size(),
+                           Flash.begin() + samplefw::cProgramStart));
+    EXPECT_EQ(Record.Count(mcsim::EventKind::Finish), 1u);
+  }
+  std::size_t BlocksReceived() const { return Sim->GetRecord().Count(mcsim::EventKind::Block); }
+
+  fs::path Dir = fs::temp_directory_path() / ("quarnel-cli-" + std::to_string(getpid()));
+  std::unique_ptr<mcsim::Sim> Sim;
+};
+
+TEST_F(CliProcessTest, UpdateWritesTheFileOnAPlainLinkAndOnAnEchoingBus) {
+  for (const mcsim::Link Link : {mcsim::Link::Plain, mcsim::Link::EchoBus}) {
+    SCOPED_TRACE(Link == mcsim::Link::Plain ? "plain" : "bus");
+    mcsim::Config Config = ModelConfig();
+    Config.link = Link;
+    StartSim(Config);
+    const auto Image = samplefw::MakeImage(cModel, cProgramBytes);
+    const TChildResult R = Cli({"update", WriteFirmware(Image)});
+    EXPECT_EQ(R.ExitStatus, cExitDone) << R.Err;
+    EXPECT_EQ(R.Err, "");
+    EXPECT_TRUE(Contains(R.Out, "{\"event\":\"status\",\"text\":\"100% of MCU 1\"}\n"));
+    EXPECT_EQ(Result(R),
+              "{\"event\":\"result\",\"command\":\"update\",\"outcome\":\"done\","
+              "\"status\":0,\"port\":\"" +
+                  Sim->DevicePath() + "\",\"device\":\"" + Sim->DevicePath() +
+                  "\",\"interrupted\":false}");
+    ExpectImageReceived(Image);
+  }
+}
+
+TEST_F(CliProcessTest, VersionOfARunningControllerOrOneInItsBootloader) {
+  struct {
+    mcsim::Mode Mode;
+    mcsim::Link Link;
+    const char* Status;
+    const char* Version;
+    const char* Bootloader;
+  } const cCases[] = {
+      {mcsim::Mode::Application, mcsim::Link::Plain, "3.28.02", "\"3.28.02\"", "false"},
+      {mcsim::Mode::Bootloader, mcsim::Link::EchoBus,
+       "Version information is not available, but MC is ready for updating.", "null", "true"},
+  };
+  for (const auto& Case : cCases) {
+    SCOPED_TRACE(Case.Status);
+    mcsim::Config Config = ModelConfig();
+    Config.mode = Case.Mode;
+    Config.link = Case.Link;
+    StartSim(Config);
+    const TChildResult R = Cli({"version"});
+    EXPECT_EQ(R.ExitStatus, cExitDone) << R.Err;
+    EXPECT_TRUE(Contains(R.Out, std::string("{\"event\":\"status\",\"text\":\"") + Case.Status));
+    const std::string Last = Result(R);
+    EXPECT_TRUE(Contains(Last, std::string("\"version\":") + Case.Version)) << Last;
+    EXPECT_TRUE(Contains(Last, std::string("\"bootloader\":") + Case.Bootloader)) << Last;
+    EXPECT_EQ(Sim->GetRecord().Count(mcsim::EventKind::Entry), 0u);
+  }
+}
+
+// Every way an update stops before writing: its status, its message on
+// stderr word for word, and nothing written into the controller.
+TEST_F(CliProcessTest, RefusalsExitWithTheirStatusAndWriteNothing) {
+  struct {
+    const char* Name;
+    bool Simulator;
+    std::uint8_t ControllerModel;
+    std::optional<std::string> VersionReply;
+    std::uint8_t FileModel;
+    std::size_t FileSize;  // 0: no file at all
+    int Status;
+    const char* Outcome;
+    const char* Message;
+  } const cCases[] = {
+      {"no controller",
+       false,
+       cModel,
+       {},
+       cModel,
+       samplefw::cImageBytes,
+       cExitNoController,
+       "no-controller",
+       "Can not connect to a motor controller."},
+      {"no file",
+       true,
+       cModel,
+       {},
+       cModel,
+       0,
+       cExitFileRefused,
+       "file-not-opened",
+       "File open error."},
+      {"file too short",
+       true,
+       cModel,
+       {},
+       cModel,
+       samplefw::cImageBytes - 1,
+       cExitFileRefused,
+       "file-wrong-size",
+       "Not a valid motor controller firmware file."},
+      {"file of another model",
+       true,
+       cModel,
+       {},
+       cModel + 1,
+       samplefw::cImageBytes,
+       cExitFileRefused,
+       "file-wrong-model",
+       "The firmware file is not for this motor controller."},
+      {"unsupported controller",
+       true,
+       cUnsupported,
+       {},
+       cModel,
+       samplefw::cImageBytes,
+       cExitControllerRefused,
+       "not-supported",
+       "The motor controller is not supported by this version of firmware loader."},
+      {"not upgradeable", true, cModel, "=011C02\r", cModel, samplefw::cImageBytes,
+       cExitControllerRefused, "not-upgradeable", "This motor controller is not user-upgradeable."},
+      {"reply that is no number", true, cModel, "=011C0G\r", cModel, samplefw::cImageBytes,
+       cExitUnexpected, "error", "'$0G' is not a valid integer value."},
+  };
+  for (const auto& Case : cCases) {
+    SCOPED_TRACE(Case.Name);
+    Sim.reset();
+    if (Case.Simulator) {
+      mcsim::Config Config = ModelConfig(Case.ControllerModel);
+      Config.versionReply = Case.VersionReply;
+      StartSim(Config);
+    }
+    std::string File = (Dir / "missing.QRV").string();
+    if (Case.FileSize > 0) {
+      auto Image = samplefw::MakeImage(Case.FileModel, cProgramBytes);
+      Image.resize(Case.FileSize, samplefw::cErased);
+      File = WriteFirmware(Image);
+    }
+    const TChildResult R = Cli({"update", File});
+    EXPECT_EQ(R.ExitStatus, Case.Status);
+    EXPECT_EQ(R.Err, std::string(Case.Message) + "\n");
+    EXPECT_TRUE(Contains(Result(R), std::string("\"outcome\":\"") + Case.Outcome + "\""));
+    if (Sim) {
+      const mcsim::Record Record = Sim->GetRecord();
+      EXPECT_EQ(Record.Count(mcsim::EventKind::Entry), 0u);
+      if (Case.FileSize == 0) {
+        EXPECT_TRUE(Record.rx.empty());  // not even a search
+      }
+    }
+    fs::remove(File);
+  }
+}
+
+TEST_F(CliProcessTest, TransferFailureExitsOneAfterTheMessage) {
+  mcsim::Config Config = ModelConfig();
+  mcsim::Fault Fault;
+  Fault.kind = mcsim::FaultKind::WrongChecksum;
+  Fault.block = 1;
+  Config.faults.push_back(Fault);
+  StartSim(Config);
+  const TChildResult R = Cli({"update", WriteFirmware(samplefw::MakeImage(cModel, cProgramBytes))});
+  EXPECT_EQ(R.ExitStatus, cExitTransferFailed);
+  EXPECT_EQ(R.Err, "Firmware update failed. Cycle power to motor controller and try again!\n");
+  EXPECT_TRUE(Contains(R.Out, "{\"event\":\"status\",\"text\":\"Checksum error.\"}"));
+  EXPECT_TRUE(Contains(Result(R), "\"outcome\":\"transfer-failed\""));
+  EXPECT_EQ(Sim->GetRecord().Count(mcsim::EventKind::Abort), 1u);
+}
+
+TEST_F(CliProcessTest, BadCommandLinesExitTwoWithAMessageAndTouchNoPort) {
+  StartSim(ModelConfig());
+  const std::string Port = Sim->DevicePath();
+  const std::pair<std::vector<std::string>, const char*> cCases[] = {
+      {{"update", "fw.QRV", "--port", Port, "--force"}, "unknown option '--force'"},
+      {{"update", "--port", Port}, "'update' needs a FILE"},
+      {{"version", "--port"}, "--port needs a value"},
+      {{"version", "--port", "--json"}, "--port needs a value"},
+      {{"update", "fw.QRV", "--port", Port, "--pc-direct", "--no-pc-direct"},
+       "--pc-direct and --no-pc-direct exclude each other"},
+      {{"flash", "--port", Port}, "unknown command 'flash'"},
+      {{}, "no command given"},
+  };
+  for (const auto& [Args, Why] : cCases) {
+    SCOPED_TRACE(Why);
+    const TChildResult R = RunChild(QUARNEL_CLI_PATH, Args, cLimit);
+    EXPECT_EQ(R.ExitStatus, cExitUsage);
+    EXPECT_EQ(R.Out, "");
+    EXPECT_EQ(R.Err, std::string("quarnel-cli: ") + Why + "\nTry 'quarnel-cli --help'.\n");
+  }
+  EXPECT_TRUE(Sim->GetRecord().rx.empty());
+}
+
+// Ctrl-C during the transfer: once, the update still completes; twice, the
+// program stops at once with 130 and says what that means.
+TEST_F(CliProcessTest, CtrlCOnceLetsTheUpdateFinishTwiceStopsAtOnce) {
+  constexpr std::size_t cLongProgram = 0x400;  // 64 blocks: time for both presses
+  for (const int Presses : {1, 2}) {
+    SCOPED_TRACE(Presses);
+    StartSim(ModelConfig());
+    const auto Image = samplefw::MakeImage(cModel, cLongProgram);
+    int Sent = 0;
+    const TChildResult R =
+        Cli({"update", WriteFirmware(Image)}, [&](pid_t Pid, const TChildResult& SoFar) {
+          // The second press once the first was answered: two signals sent
+          // close together may arrive as one.
+          const bool Due = Sent == 0 ? BlocksReceived() >= 1 : Contains(SoFar.Err, "again");
+          if (Sent < Presses && Due) {
+            ::kill(Pid, SIGINT);
+            ++Sent;
+          }
+        });
+    ASSERT_EQ(Sent, Presses);
+    if (Presses == 1) {
+      EXPECT_EQ(R.ExitStatus, cExitDone);
+      EXPECT_EQ(R.Err, cFirstInterruptText);
+      EXPECT_TRUE(Contains(Result(R), "\"outcome\":\"done\","));
+      EXPECT_TRUE(Contains(Result(R), "\"interrupted\":true"));
+      ExpectImageReceived(Image, cLongProgram);
+    } else {
+      EXPECT_EQ(R.ExitStatus, cExitStopped);
+      EXPECT_EQ(R.Err, std::string(cFirstInterruptText) + cSecondInterruptText);
+      EXPECT_FALSE(Contains(R.Out, "\"event\":\"result\""));
+      EXPECT_LT(BlocksReceived(), cLongProgram / 16);
+      EXPECT_EQ(Sim->GetRecord().Count(mcsim::EventKind::Finish), 0u);
+    }
+  }
+}
+
+}  // namespace
