@@ -156,6 +156,13 @@ class TFd {
   int Fd;
 };
 
+std::string UnixLineEnds(std::string Text) {
+  for (auto At = Text.find("\r\n"); At != std::string::npos; At = Text.find("\r\n", At)) {
+    Text.erase(At, 1);
+  }
+  return Text;
+}
+
 // timeout(1) exits with 124 when the limit struck, 128 + 9 when it had to kill.
 bool TimeoutStruck(int Status) {
   return Status == 124 || Status == 128 + SIGKILL;
@@ -196,8 +203,8 @@ TWineResult RunUnderWine(const std::string& Program, const std::vector<std::stri
   const int Status = Reap(Pid, TClock::now() + Limit + cGuardMargin);
   Result.TimedOut = Status < 0 || TimeoutStruck(Status);
   Result.ExitStatus = Result.TimedOut ? -1 : Status;
-  Result.Out = Out.Text();
-  Result.Err = Err.Text();
+  Result.Out = UnixLineEnds(Out.Text());
+  Result.Err = UnixLineEnds(Err.Text());
   return Result;
 }
 

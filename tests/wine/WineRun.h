@@ -37,6 +37,7 @@ class TComLink {
 struct TWineResult {
   bool TimedOut = false;
   int ExitStatus = -1;  // -1 when the program did not exit by itself
+  // Text, with Windows line ends (CR LF) made LF.
   std::string Out;
   std::string Err;
 };
