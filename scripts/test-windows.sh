@@ -49,18 +49,18 @@ end_step build
 echo "== Windows: Wine prefix"
 # A server left from a run that was cut short goes first; a prefix that was
 # never finished is made afresh.
-timeout "$WINE_TOOL_LIMIT" wineserver -k >/dev/null 2>&1 || true
+timeout "$WINE_TOOL_LIMIT" wineserver -k </dev/null >/dev/null 2>&1 || true
 [[ -f "$ready_mark" ]] || rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 # A persistent server before any other Wine call, its output to /dev/null:
 # Wine's helper processes would otherwise inherit the first caller's output
 # and keep a pipe open after that caller ends.
-timeout "$WINE_TOOL_LIMIT" wineserver -p >/dev/null 2>&1
-trap 'timeout "$WINE_TOOL_LIMIT" wineserver -k >/dev/null 2>&1 || true' EXIT
+timeout "$WINE_TOOL_LIMIT" wineserver -p </dev/null >/dev/null 2>&1
+trap 'timeout "$WINE_TOOL_LIMIT" wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
 if [[ -f "$ready_mark" ]]; then
-  timeout "$WINE_TOOL_LIMIT" wineboot >/dev/null 2>&1
+  timeout "$WINE_TOOL_LIMIT" wineboot </dev/null >/dev/null 2>&1
 else
-  timeout "$WINE_BOOT_LIMIT" wineboot -i >/dev/null 2>&1
+  timeout "$WINE_BOOT_LIMIT" wineboot -i </dev/null >/dev/null 2>&1
   touch "$ready_mark"
 fi
 # Wine serves the host's serial devices as COM ports (COM1 is /dev/ttyS0)
