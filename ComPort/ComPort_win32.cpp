@@ -162,8 +162,13 @@ void TCOMPort::WaitForInput(int MaxMs) {
     std::this_thread::sleep_until(Deadline);
     return;
   }
-  const std::int32_t Before = InQueCount();
-  while (TClock::now() < Deadline && InQueCount() == Before) {
+  // Input already waiting ends the wait after one slice: the caller has more
+  // to look at than when it last counted, or waits for bytes still to come.
+  if (InQueCount() > 0) {
+    std::this_thread::sleep_for(TMs(std::min(MaxMs, cInputWaitSliceMs)));
+    return;
+  }
+  while (TClock::now() < Deadline && InQueCount() == 0) {
     std::this_thread::sleep_for(TMs(cInputWaitSliceMs));
   }
 }

@@ -13,3 +13,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# The C++ runtime, libgcc and winpthread linked in, so a program runs on a
+# bare Windows machine without MinGW's DLLs beside it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

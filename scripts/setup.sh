@@ -26,12 +26,15 @@ PACKAGE_PACKAGES=(
 PACKAGE_CHECK_PACKAGES=(
   lintian desktop-file-utils appstream  # the package and its desktop files pass the checkers
 )
+WINE_PACKAGES=(
+  wine  # runs the Windows build's tests and quarnel-cli.exe (scripts/test-windows.sh)
+)
 
 # profile -> the lists it installs, in order
 declare -A PROFILE_LISTS=(
   [tool]="TOOL_PACKAGES"
   [package]="TOOL_PACKAGES PACKAGE_PACKAGES"
-  [test]="TOOL_PACKAGES TEST_PACKAGES PACKAGE_PACKAGES PACKAGE_CHECK_PACKAGES"
+  [test]="TOOL_PACKAGES TEST_PACKAGES PACKAGE_PACKAGES PACKAGE_CHECK_PACKAGES WINE_PACKAGES"
 )
 
 profile=${1:-test}

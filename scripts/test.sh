@@ -31,5 +31,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 echo "== cross-compile the layers below the window for Windows"
 scripts/cross-windows.sh
 
+# ---- Windows: the cross build's tests and programs under Wine ----
+scripts/test-windows.sh
+
 echo "== build, check, install and remove the Debian package"
 scripts/test-package.sh

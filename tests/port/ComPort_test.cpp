@@ -365,6 +365,12 @@ TEST_F(PortTest, WaitForInputBlocksUntilInputOrTheLimit) {
   const double Ms = MsSince(Start);
   EXPECT_GE(Ms, 29);
   EXPECT_LT(Ms, 30 + cSlackMs);
+
+  // The "!" still waits: a brief pause, never the limit.
+  ASSERT_TRUE(QueueReaches(1));
+  Start = TClock::now();
+  Port.WaitForInput(5000);
+  EXPECT_LT(MsSince(Start), cSlackMs);
 }
 
 TEST_F(PortTest, WaitForInputDoesNotReturnAtOnceAfterAHangUp) {

@@ -55,6 +55,25 @@ TEST(PortMapFromList, PortNumbersCountFromOne) {
   EXPECT_EQ(PortMapFromList({})(1), "");
 }
 
+#ifdef _WIN32
+TEST(SystemPortMap, EveryComNumberNamesADeviceAndNoOtherNumberDoes) {
+  const TPortMap Map = SystemPortMap();
+  const std::pair<int, const char*> Cases[] = {
+      {-1, ""},
+      {0, ""},
+      {1, "\\\\.\\COM1"},
+      {9, "\\\\.\\COM9"},
+      {10, "\\\\.\\COM10"},
+      {255, "\\\\.\\COM255"},
+      {256, ""},
+      {100000, ""},
+  };
+  for (const auto& [N, Expected] : Cases) {
+    SCOPED_TRACE(N);
+    EXPECT_EQ(Map(N), Expected);
+  }
+}
+#else
 TEST(SystemPortMap, NamesDevicesOrNothing) {
   const TPortMap Map = SystemPortMap();
   EXPECT_EQ(Map(0), "");
@@ -63,5 +82,6 @@ TEST(SystemPortMap, NamesDevicesOrNothing) {
     EXPECT_EQ(Map(n).rfind("/dev/", 0), 0u) << Map(n);
   }
 }
+#endif
 
 }  // namespace

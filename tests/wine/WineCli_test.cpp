@@ -1,0 +1,186 @@
+// quarnel-cli.exe under Wine against the simulated controller, which runs
+// here on a pty that the prefix serves as a COM port: exit status, output
+// and what the controller received.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SampleImage.h"
+#include "Sim.h"
+#include "WineRun.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The exit statuses quarnel-cli documents.
+constexpr int cExitDone = 0;
+constexpr int cExitTransferFailed = 1;
+constexpr int cExitNoController = 3;
+
+constexpr int cComNumber = 12;                // above 9: reached only as "\\.\COM12"
+constexpr std::uint8_t cModel = 2;            // single-MCU PIC16 class
+constexpr std::size_t cProgramBytes = 0x100;  // 16 blocks
+constexpr int cNeverSearchedBaud = 1200;      // the search never speaks at this rate
+constexpr auto cLimit = 120s;                 // generous: a run takes a few seconds
+
+bool Contains(const std::string& Text, const std::string& Part) {
+  return Text.find(Part) != std::string::npos;
+}
+
+// The last line of Text.
+std::string LastLine(std::string Text) {
+  while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r')) Text.pop_back();
+  return Text.substr(Text.find_last_of('\n') + 1);
+}
+
+// How Windows names a file of ours: Wine serves / as drive Z:.
+std::string WindowsPath(const fs::path& Path) {
+  std::string Text = "Z:" + Path.string();
+  std::replace(Text.begin(), Text.end(), '/', '\\');
+  return Text;
+}
+
+class WineCliTest : public testing::Test {
+ protected:
+  WineCliTest() { fs::create_directories(Dir); }
+  ~WineCliTest() override {
+    ComLink.reset();
+    Sim.reset();
+    std::error_code Error;
+    fs::remove_all(Dir, Error);
+  }
+
+  void StartSim(const mcsim::Config& Config) {
+    ComLink.reset();
+    Sim.reset();
+    Sim = std::make_unique<mcsim::Sim>(Config);
+    ComLink = std::make_unique<TComLink>(cComNumber, Sim->SlaveName());
+    Sim->Start();
+  }
+  static mcsim::Config ModelConfig() {
+    mcsim::Config Config;
+    Config.modelCode = cModel;
+    return Config;
+  }
+  std::string WriteFirmware(const std::vector<std::uint8_t>& Image) {
+    const fs::path File = Dir / "fw.QRV";
+    EXPECT_TRUE(samplefw::WriteImage(File.string(), Image));
+    return WindowsPath(File);
+  }
+  TWineResult Cli(const std::vector<std::string>& Args) {
+    TWineResult R = RunUnderWine(WindowsProgram("cli/quarnel-cli.exe"), Args, cLimit);
+    EXPECT_FALSE(R.TimedOut);
+    return R;
+  }
+  std::string Port() const { return ComLink->Name(); }
+
+  fs::path Dir = fs::temp_directory_path() / ("quarnel-wine-cli-" + std::to_string(getpid()));
+  std::unique_ptr<mcsim::Sim> Sim;
+  std::unique_ptr<TComLink> ComLink;
+};
+
+TEST_F(WineCliTest, VersionOfARunningControllerOrOneInItsBootloader) {
+  // Lines on the plain link, JSON on the bus; the port as a name and as a number.
+  struct {
+    mcsim::Mode Mode;
+    mcsim::Link Link;
+    bool Json;
+    const char* Expected;
+    mcsim::EventKind Answered;
+  } const cCases[] = {
+      {mcsim::Mode::Application, mcsim::Link::Plain, false,
+       "Result: done on COM12 (\\\\.\\COM12), version 3.28.02\n", mcsim::EventKind::VersionQuery},
+      {mcsim::Mode::Bootloader, mcsim::Link::EchoBus, true,
+       "\"outcome\":\"done\",\"status\":0,\"port\":\"COM12\",\"device\":\"\\\\\\\\.\\\\COM12\","
+       "\"version\":null,\"bootloader\":true",
+       mcsim::EventKind::Identify},
+  };
+  for (const auto& Case : cCases) {
+    SCOPED_TRACE(Case.Json ? "bootloader, bus, JSON" : "application, plain, lines");
+    mcsim::Config Config = ModelConfig();
+    Config.mode = Case.Mode;
+    Config.link = Case.Link;
+    StartSim(Config);
+    const TWineResult R =
+        Case.Json ? Cli({"version", "--port", "12", "--json"}) : Cli({"version", "--port", Port()});
+    EXPECT_EQ(R.ExitStatus, cExitDone) << R.Err;
+    EXPECT_EQ(R.Err, "");
+    EXPECT_TRUE(Contains(Case.Json ? LastLine(R.Out) : R.Out, Case.Expected)) << R.Out;
+    const mcsim::Record Record = Sim->GetRecord();
+    EXPECT_GE(Record.Count(Case.Answered), 1u);
+    EXPECT_EQ(Record.Count(mcsim::EventKind::Entry), 0u);
+    EXPECT_EQ(Record.Count(mcsim::EventKind::ProtocolError), 0u);
+  }
+}
+
+TEST_F(WineCliTest, UpdateWritesTheFileOnAPlainLinkAndOnAnEchoingBus) {
+  for (const mcsim::Link Link : {mcsim::Link::Plain, mcsim::Link::EchoBus}) {
+    SCOPED_TRACE(Link == mcsim::Link::Plain ? "plain" : "bus");
+    mcsim::Config Config = ModelConfig();
+    Config.link = Link;
+    StartSim(Config);
+    const auto Image = samplefw::MakeImage(cModel, cProgramBytes);
+    const TWineResult R = Cli({"update", WriteFirmware(Image), "--port", Port(), "--json"});
+    EXPECT_EQ(R.ExitStatus, cExitDone) << R.Err;
+    EXPECT_EQ(R.Err, "");
+    EXPECT_TRUE(Contains(R.Out, "{\"event\":\"status\",\"text\":\"100% of MCU 1\"}"));
+    EXPECT_TRUE(Contains(LastLine(R.Out), "\"outcome\":\"done\",\"status\":0,\"port\":\"COM12\""));
+
+    const mcsim::Record Record = Sim->GetRecord();
+    ASSERT_EQ(Record.mcus.size(), 1u);
+    const auto& Flash = Record.mcus[0].flash;
+    ASSERT_GE(Flash.size(), samplefw::cProgramStart + cProgramBytes);
+    EXPECT_TRUE(std::equal(Flash.begin() + samplefw::cProgramStart, Flash.end(),
+                           Image.begin() + samplefw::cProgramStart));
+    EXPECT_EQ(Record.Count(mcsim::EventKind::Finish), 1u);
+    EXPECT_EQ(Record.Count(mcsim::EventKind::ProtocolError), 0u);
+  }
+}
+
+TEST_F(WineCliTest, TransferFaultExitsOneAndAbortsTheController) {
+  mcsim::Config Config = ModelConfig();
+  mcsim::Fault Fault;
+  Fault.kind = mcsim::FaultKind::WrongChecksum;
+  Fault.block = 1;
+  Config.faults.push_back(Fault);
+  StartSim(Config);
+  const auto Image = samplefw::MakeImage(cModel, cProgramBytes);
+  const TWineResult R = Cli({"update", WriteFirmware(Image), "--port", Port(), "--json"});
+  EXPECT_EQ(R.ExitStatus, cExitTransferFailed);
+  EXPECT_EQ(R.Err, "Firmware update failed. Cycle power to motor controller and try again!\n");
+  EXPECT_TRUE(Contains(R.Out, "{\"event\":\"status\",\"text\":\"Checksum error.\"}"));
+  EXPECT_TRUE(Contains(LastLine(R.Out), "\"outcome\":\"transfer-failed\""));
+  const mcsim::Record Record = Sim->GetRecord();
+  EXPECT_EQ(Record.Count(mcsim::EventKind::Abort), 1u);
+  EXPECT_EQ(Record.Count(mcsim::EventKind::Finish), 0u);
+}
+
+// A search of every COM number finds the port but nothing that answers: the
+// controller hears the probes at each of the search's rates, at none of which
+// it listens.
+TEST_F(WineCliTest, NoControllerAnswersTheSearch) {
+  mcsim::Config Config = ModelConfig();
+  Config.appBaud = cNeverSearchedBaud;
+  StartSim(Config);
+  const TWineResult R = Cli({"version"});
+  EXPECT_EQ(R.ExitStatus, cExitNoController);
+  EXPECT_EQ(R.Err, "Can not connect to a motor controller.\n");
+  EXPECT_EQ(LastLine(R.Out), "Result: no controller found");
+  const mcsim::Record Record = Sim->GetRecord();
+  for (const int Rate : {115200, 38400, 9600}) {
+    SCOPED_TRACE(Rate);
+    EXPECT_TRUE(std::any_of(Record.rx.begin(), Record.rx.end(),
+                            [&](const mcsim::RxByte& B) { return B.baud == Rate; }));
+  }
+  EXPECT_TRUE(Record.tx.empty());
+}
+
+}  // namespace
