@@ -165,7 +165,10 @@ TEST_F(CliProcessTest, RefusalsExitWithTheirStatusAndWriteNothing) {
        samplefw::cImageBytes,
        cExitNoController,
        "no-controller",
-       "Can not connect to a motor controller."},
+       "Can not connect to a motor controller.\n"
+       "/dev/quarnel-no-such-port\n"
+       "  Not present: the system has no such device.\n"
+       "Check that the adapter is plugged in and that the name is right."},
       {"no file",
        true,
        cModel,
