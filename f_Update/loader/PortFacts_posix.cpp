@@ -4,9 +4,11 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/types.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/sysmacros.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -24,9 +26,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int cMaxGroups = 1024;  // more groups than any account has
-constexpr std::size_t cMaxNameSize = 64;
 
 #ifdef __linux__
+constexpr std::size_t cMaxNameSize = 64;  // a process name is the system's, cut to this
 constexpr const char* cProcFolder = "/proc";
 constexpr const char* cProcLocks = "/proc/locks";
 #endif
