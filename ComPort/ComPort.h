@@ -38,6 +38,21 @@ constexpr int cReadTotalTimeoutConstant = 500;
 constexpr int cWriteTotalTimeoutMultiplier = 2;
 constexpr int cWriteTotalTimeoutConstant = 30;
 
+// Whether a device opens, and if not, why, as far as the user can act on it.
+enum class TPortAccess {
+  Ok,                // opens and locks
+  PermissionDenied,  // the user may not open it
+  Busy,              // another program holds it
+  Absent,            // no device answers to the name
+  Failed,            // any other refusal
+};
+
+// Per platform: the class of a system error code (errno on POSIX, a
+// GetLastError value on Windows) met while opening or locking a port, and
+// the system's own words for it.
+TPortAccess PortAccessOfError(std::int32_t Code);
+std::string SystemErrorText(std::int32_t Code);
+
 class TCOMPort {
  public:
 #ifdef _WIN32
@@ -64,6 +79,9 @@ class TCOMPort {
   // The RTS level last asked for by Open, SetRts or ClearRts. Kept because a
   // port without modem lines (a pty) cannot report the line itself.
   bool RtsRaised = false;
+  // The system's error code of the last Open that failed (see
+  // PortAccessOfError); 0 after one that succeeded.
+  std::int32_t LastOpenError = 0;
 
   // Closes first if open; opens DeviceName exclusively, raw 8N1 at BaudRate,
   // no flow control, DTR and RTS low. True when the device could be opened.

@@ -169,6 +169,7 @@ bool TCOMPort::Open() {
 
   FHandle = ::open(DeviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (FHandle < 0) {
+    LastOpenError = errno;
     FHandle = cInvalidHandle;
     return false;
   }
@@ -182,10 +183,12 @@ bool TCOMPort::Open() {
   // The lock first: TIOCEXCL is a flag of the tty, not of our fd, so it must
   // not be touched unless the port is ours.
   if (::flock(FHandle, LOCK_EX | LOCK_NB) != 0) {
+    LastOpenError = errno;
     ::close(FHandle);
     FHandle = cInvalidHandle;
     return false;
   }
+  LastOpenError = 0;
   (void)::ioctl(FHandle, TIOCEXCL);
 
   (void)::tcgetattr(FHandle, &Settings);

@@ -77,7 +77,11 @@ bool TCOMPort::Open() {
   const std::wstring Name = Utf16(DeviceName);
   FHandle = ::CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (FHandle == INVALID_HANDLE_VALUE) return false;
+  if (FHandle == INVALID_HANDLE_VALUE) {
+    LastOpenError = static_cast<std::int32_t>(::GetLastError());
+    return false;
+  }
+  LastOpenError = 0;
 
   // Once the device is open a refused setting is not a failure of Open.
   (void)::GetCommState(FHandle, &DCB);

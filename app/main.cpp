@@ -2,6 +2,7 @@
 #include <QIcon>
 #include <iostream>
 
+#include "AppName.h"
 #include "CommandLine.h"
 #include "TfUpdate.h"
 
@@ -11,8 +12,7 @@ int main(int argc, char* argv[]) {
   if (const auto Status = AnswerWithoutWindow(argc, argv, std::cout)) return *Status;
 
   QApplication Application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Quarnel"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Quarnel"));
+  NameApplication();
   // Ties the window to the installed desktop entry, whose icon it also shows.
   QGuiApplication::setDesktopFileName(QStringLiteral("quarnel"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quarnel.png")));

@@ -163,9 +163,13 @@ on the wire, as the Quarnel window.
 Commands:
   ports      list, in search order, every port a search tries: COM number,
              device, what the system knows of it, and whether it can be
-             opened now (nothing is sent)
+             opened now; for each that cannot, why and what to do (nothing
+             is sent)
   version    find the controller and show its firmware version
   update     find the controller and write FILE into it
+
+When no controller is found, stderr says after the message what was tried on
+each port and why it failed, with the next step for each cause.
 
 Options:
   --port PORT      search only this port: COM3, or 3 for COM3, or a device

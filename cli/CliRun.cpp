@@ -8,6 +8,7 @@
 #include "ErrorText.h"
 #include "Loader.h"
 #include "PortSurvey.h"
+#include "SearchRecord.h"
 #include "TextOut.h"
 
 namespace {
@@ -76,6 +77,23 @@ void Run(TLoader& Loader, TTerminalView& View, TCliCommand Command) {
   View.ShowError(Escaped);
 }
 
+// What a search tried, port by port, for a script to read.
+std::vector<TJsonObject> TriedJson(const TSearchRecord& Search) {
+  std::vector<TJsonObject> Items;
+  for (const TPortTried& P : Search.Ports) {
+    const char* const cOutcomeWords[] = {"", "no answer", "found"};
+    const std::string Result = P.Outcome == TPortOutcome::NotOpened
+                                   ? PortAccessText(P.Report)
+                                   : cOutcomeWords[static_cast<int>(P.Outcome)];
+    Items.push_back(TJsonObject()
+                        .Add("port", P.Report.PortText)
+                        .Add("device", P.Report.Device)
+                        .Add("info", P.Report.Info)
+                        .Add("result", Result));
+  }
+  return Items;
+}
+
 void WriteResultJson(const TCliOptions& Options, const TOperationOutcome& End, std::ostream& Out) {
   TJsonObject Result;
   Result.Add("event", "result")
@@ -95,6 +113,9 @@ void WriteResultJson(const TCliOptions& Options, const TOperationOutcome& End, s
     }
     Result.Add("bootloader", End.Outcome == TOutcome::Done && End.InBootloader);
   }
+  if (End.Outcome == TOutcome::NoController) {
+    Result.Add("details", SearchDetails(End.Search)).Add("tried", TriedJson(End.Search));
+  }
   Result.Add("interrupted", InterruptRequested());
   Out << Result.Text() << '\n' << std::flush;
 }
@@ -110,13 +131,14 @@ void WriteResultLine(const TOperationOutcome& End, std::ostream& Out) {
 }
 
 std::string PortJson(const TPortReport& R) {
-  return TJsonObject()
-      .Add("event", "port")
+  TJsonObject Port;
+  Port.Add("event", "port")
       .Add("port", R.PortText)
       .Add("device", R.Device)
       .Add("info", R.Info)
-      .Add("access", PortAccessText(R))
-      .Text();
+      .Add("access", PortAccessText(R));
+  if (R.Access != TPortAccess::Ok) Port.Add("details", SurveyDetails({R}));
+  return Port.Text();
 }
 
 // One port a line, in columns: number, device, access, what the system knows.
@@ -140,6 +162,9 @@ void WritePortTable(const std::vector<TPortReport>& Reports, std::ostream& Out) 
     Line.erase(Line.find_last_not_of(' ') + 1);
     Out << PrintableText(Line) << '\n';
   }
+  // Why the others do not open, and what to do, as a failed search says it.
+  const std::string Details = SurveyDetails(Reports);
+  if (!Details.empty()) Out << '\n' << PrintableLines(Details) << '\n';
 }
 
 }  // namespace

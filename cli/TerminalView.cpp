@@ -55,9 +55,15 @@ void TTerminalView::SetPrompt(const std::string& Text) {
   if (!Text.empty()) FOut << PrintableText(Text) << '\n' << std::flush;
 }
 
-void TTerminalView::ShowError(const std::string& Text) {
+void TTerminalView::ShowError(const std::string& Text, const std::string& Details) {
   EndLine();
-  if (FMode == TOutputMode::Json)
-    FOut << TJsonObject().Add("event", "error").Add("text", Text).Text() << '\n' << std::flush;
-  FErr << PrintableText(Text) << '\n' << std::flush;
+  if (FMode == TOutputMode::Json) {
+    TJsonObject Event;
+    Event.Add("event", "error").Add("text", Text);
+    if (!Details.empty()) Event.Add("details", Details);
+    FOut << Event.Text() << '\n' << std::flush;
+  }
+  FErr << PrintableText(Text) << '\n';
+  if (!Details.empty()) FErr << PrintableLines(Details) << '\n';
+  FErr << std::flush;
 }

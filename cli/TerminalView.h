@@ -35,13 +35,16 @@ class TTerminalView : public ILoaderView {
   void SetPrompt(const std::string& Text) override;
   std::string Prompt() const override { return FPrompt; }
   void SetPromptColor(TPromptColor) override {}
-  void ShowError(const std::string& Text) override;
+  // The text on stderr, its details (if any) on the lines after it.
+  using ILoaderView::ShowError;
+  void ShowError(const std::string& Text, const std::string& Details) override;
   void ProcessMessages() override {}
   bool AutoSelectCOMPort() const override { return FControls.AutoSelectCOMPort; }
   void SetAutoSelectCOMPort(bool Checked) override { FControls.AutoSelectCOMPort = Checked; }
   std::string PortText() const override { return FControls.PortText; }
   void SetPortText(const std::string& Text) override { FControls.PortText = Text; }
   void SetPortEnabled(bool) override {}
+  void SetPortDevice(const std::string&) override {}
   bool HighSpeedVisible() const override { return FControls.HighSpeed; }
   bool HighSpeedChecked() const override { return true; }
   bool PCDirectMode() const override { return FControls.PCDirectMode; }

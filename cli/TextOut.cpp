@@ -69,6 +69,14 @@ std::string PrintableText(const std::string& Text) {
   return Out;
 }
 
+std::string PrintableLines(const std::string& Text) {
+  std::string Out;
+  std::size_t From = 0;
+  for (std::size_t Break; (Break = Text.find('\n', From)) != std::string::npos; From = Break + 1)
+    Out += PrintableText(Text.substr(From, Break - From)) + '\n';
+  return Out + PrintableText(Text.substr(From));
+}
+
 std::string JsonString(const std::string& Text) {
   std::string Out = "\"";
   for (std::size_t At = 0; At < Text.size();) {
@@ -115,4 +123,10 @@ TJsonObject& TJsonObject::Add(const char* Key, int Value) {
 
 TJsonObject& TJsonObject::AddNull(const char* Key) {
   return AddRaw(Key, "null");
+}
+
+TJsonObject& TJsonObject::Add(const char* Key, const std::vector<TJsonObject>& Items) {
+  std::string Array;
+  for (const TJsonObject& Item : Items) Array += (Array.empty() ? "" : ",") + Item.Text();
+  return AddRaw(Key, "[" + Array + "]");
 }

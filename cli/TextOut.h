@@ -5,10 +5,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Text with every control character (C0, DEL, C1) and every byte that is not
 // part of well-formed UTF-8 written as \xNN; all else unchanged.
 std::string PrintableText(const std::string& Text);
+// The same for text of several lines: each line made printable, the line
+// breaks kept.
+std::string PrintableLines(const std::string& Text);
 
 // Text as a JSON string literal, quotes included. A byte that is not part of
 // well-formed UTF-8 is taken as the Latin-1 character of that value.
@@ -22,6 +26,7 @@ class TJsonObject {
   TJsonObject& Add(const char* Key, bool Value);
   TJsonObject& Add(const char* Key, int Value);
   TJsonObject& AddNull(const char* Key);
+  TJsonObject& Add(const char* Key, const std::vector<TJsonObject>& Items);  // an array
   std::string Text() const { return "{" + FMembers + "}"; }
 
  private:

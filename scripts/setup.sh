@@ -17,6 +17,7 @@ TOOL_PACKAGES=(
 )
 TEST_PACKAGES=(
   libgtest-dev
+  qt6-base-private-dev  # a window test reads the title the system shows, as the toolkit makes it
   g++-mingw-w64-x86-64  # the cross-compile stage of the layers below the window
 )
 PACKAGE_PACKAGES=(

@@ -3,10 +3,12 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Convert.h"
 #include "Loader.h"
 #include "OperationGuards.h"
+#include "SearchRecord.h"
 
 namespace {
 
@@ -96,22 +98,26 @@ TProbeResult ProbeRate(TLoader& L) {
                                                                : TProbeResult::None;
 }
 
-// Tries the rates on the port named in Comm1 until one answers.
-TProbeResult ProbePort(TLoader& L) {
+// Tries the rates on the port named in Comm1 until one answers; notes each
+// rate at which the port opened.
+TProbeResult ProbePort(TLoader& L, std::vector<std::int32_t>& RatesProbed) {
   for (const std::int32_t Rate : cSearchRates) {
     L.Comm1.BaudRate = Rate;
     const TPortCloser Closer(L.Comm1);
     // A port that no longer opens cannot answer; its queue count (-1) must
     // never become a read count.
     if (!L.Comm1.Open()) continue;
+    RatesProbed.push_back(Rate);
     const TProbeResult Result = ProbeRate(L);
     if (Result != TProbeResult::None) return Result;
   }
   return TProbeResult::None;
 }
 
-void ShowFound(TLoader& L, const std::string& PortText, TProbeResult Result) {
+void ShowFound(TLoader& L, const TPortTried& Port, TProbeResult Result) {
+  const std::string& PortText = Port.Report.PortText;
   L.View.SetPortText(PortText);
+  L.View.SetPortDevice(PortDeviceText(Port.Report));
   // Unchecking runs the box's handler, which enables cbPort: disable after it.
   L.View.SetAutoSelectCOMPort(false);
   L.View.SetPortEnabled(false);
@@ -127,9 +133,15 @@ bool TLoader::LinkToMC() {
   Params.MCUModel = TMCUModel::NOT_VALID;
   Params.Auto_Baud = false;
   View.SetPrompt(cSearchingText);
+  const bool Typed = !View.AutoSelectCOMPort();
   const TPortRange Range = ChooseRange(View);
   const TPortMap Map = Range.DevicePath.empty() ? PortMaps() : TPortMap{};
   const TPortCloser Closer(Comm1);
+  // Only notes what the search does anyway; it sends and waits as before.
+  TSearchRecord& Record = LastOutcome.Search;
+  Record = TSearchRecord();
+  Record.Typed = Typed;
+  if (Range.First > Range.Last) Record.TypedText = View.PortText();
 
   bool Found = false;
   for (std::int64_t n = Range.First; n <= Range.Last && !Found; ++n) {
@@ -140,13 +152,22 @@ bool TLoader::LinkToMC() {
         Range.DevicePath.empty() ? Map(static_cast<int>(n)) : Range.DevicePath;
     if (!Device.empty()) Comm1.DeviceName = Device;
     View.SetPortText(PortText);
+    // A number of an automatic search that names no device is no port.
+    TPortTried* Port = Device.empty() && !Typed ? nullptr : &NotePort(Record, PortText, Device);
+    View.SetPortDevice(Port != nullptr ? PortDeviceText(Port->Report) : std::string());
     View.ProcessMessages();
-    if (Device.empty() || !Comm1.Open()) continue;  // no such port, or in use
+    if (Device.empty()) continue;  // no such port
+    if (!Comm1.Open()) {           // not ours to open: say why afterwards
+      NoteOpenFailure(*Port, Comm1.LastOpenError);
+      continue;
+    }
     Comm1.Close();
     (void)Try_Auto_Baud();
-    const TProbeResult Result = ProbePort(*this);
+    Port->Outcome = TPortOutcome::NoAnswer;
+    const TProbeResult Result = ProbePort(*this, Port->RatesProbed);
     if (Result != TProbeResult::None) {
-      ShowFound(*this, PortText, Result);
+      Port->Outcome = TPortOutcome::Found;
+      ShowFound(*this, *Port, Result);
       Found = true;
     }
   }
@@ -155,6 +176,8 @@ bool TLoader::LinkToMC() {
   View.ProcessMessages();
   if (Found) return true;
   if (View.AutoSelectCOMPort()) View.SetPortText(cPortPrefix + "1");
-  View.ShowError(cNotFoundText);
+  View.SetPortDevice("");
+  GatherFacts(Record);
+  View.ShowError(cNotFoundText, SearchDetails(Record));
   return false;
 }

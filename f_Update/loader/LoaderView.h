@@ -16,7 +16,10 @@ class ILoaderView {
   virtual void SetPromptColor(TPromptColor Color) = 0;
 
   // Modal message box, caption "Error", error icon, OK; returns once closed.
-  virtual void ShowError(const std::string& Text) = 0;
+  // Details, when not empty, is more for whoever wants it (plain text, lines
+  // apart): the box's "Show Details..." part.
+  virtual void ShowError(const std::string& Text, const std::string& Details) = 0;
+  void ShowError(const std::string& Text) { ShowError(Text, {}); }
 
   // Handle every pending window message, then return.
   virtual void ProcessMessages() = 0;
@@ -28,6 +31,9 @@ class ILoaderView {
   virtual std::string PortText() const = 0;
   virtual void SetPortText(const std::string& Text) = 0;
   virtual void SetPortEnabled(bool Enabled) = 0;
+  // What stands behind the port text (PortDeviceText), for a tooltip; empty
+  // when nothing does.
+  virtual void SetPortDevice(const std::string& Text) = 0;
   // cbHighSpeed counts only while it is both visible and checked.
   virtual bool HighSpeedVisible() const = 0;
   virtual bool HighSpeedChecked() const = 0;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "SearchRecord.h"
+
 enum class TOutcome {
   Error,           // an error that the operation does not handle ended it (also while it runs)
   Done,            // the update completed, or the version query got its answer
@@ -26,4 +28,6 @@ struct TOperationOutcome {
   // The version query's decoded version; empty when the controller sat in its
   // bootloader or did not answer.
   std::string VersionText;
+  // What the search tried, port by port; empty when no search ran.
+  TSearchRecord Search;
 };

@@ -17,6 +17,7 @@ std::vector<TPortReport> SurveyPorts(const TPortMapSource& PortMaps) {
     if (Report.Device.empty() || !DescribeDevice(Report.Device, Report.Info)) continue;
     Report.PortText = cPortPrefix + std::to_string(n);
     Report.Access = CheckPortAccess(Report.Device, Report.Detail);
+    Report.Facts = GatherPortFacts(Report.Device, Report.Access);
     Reports.push_back(std::move(Report));
   }
   return Reports;
@@ -36,4 +37,10 @@ std::string PortAccessText(const TPortReport& Report) {
       break;
   }
   return "cannot open: " + Report.Detail;
+}
+
+TPortAccess AccessOfError(std::int32_t Code, std::string& Detail) {
+  const TPortAccess Access = PortAccessOfError(Code);
+  if (Access == TPortAccess::Failed) Detail = SystemErrorText(Code);
+  return Access;
 }

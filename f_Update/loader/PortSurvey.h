@@ -2,25 +2,21 @@
 // whether it can be opened now. Nothing is sent to any of them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "ComPort.h"
+#include "PortFacts.h"
 #include "PortMap.h"
 
-enum class TPortAccess {
-  Ok,                // opens and locks as the port object would take it
-  PermissionDenied,  // the user may not open it
-  Busy,              // another program holds it
-  Absent,            // listed, but no device answers to the name
-  Failed,            // any other refusal; Detail says what the system said
-};
-
 struct TPortReport {
-  std::string PortText;  // "COM" and the port number, as the search shows it
+  std::string PortText;  // "COM" and the port number as the search shows it, or a typed path
   std::string Device;    // what the port object would open
   std::string Info;      // what the system knows of it; empty when nothing
   TPortAccess Access = TPortAccess::Failed;
   std::string Detail;  // the system's words when Access is Failed
+  TPortFacts Facts;    // what explains Access, when it is not Ok
 };
 
 // Every port number a search with automatic detection tries, in its order,
@@ -29,6 +25,11 @@ std::vector<TPortReport> SurveyPorts(const TPortMapSource& PortMaps);
 
 // "ok", "permission denied", "busy", "absent", or "cannot open: <detail>".
 std::string PortAccessText(const TPortReport& Report);
+
+// The class of a system error from opening or locking a port; Detail gets
+// the system's words when the class is Failed. The one classification of
+// both the survey and the search.
+TPortAccess AccessOfError(std::int32_t Code, std::string& Detail);
 
 // Per platform. False when the system has no such device; otherwise Info
 // gets what it knows of it (USB identity, driver), possibly nothing.

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -81,23 +80,6 @@ std::string DescribeUsb(const fs::path& Usb) {
   return Text;
 }
 
-TPortAccess AccessFromErrno(int Code, std::string& Detail) {
-  switch (Code) {
-    case EACCES:
-    case EPERM:
-      return TPortAccess::PermissionDenied;
-    case EBUSY:  // another party set exclusive mode
-      return TPortAccess::Busy;
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-      return TPortAccess::Absent;
-    default:
-      Detail = std::strerror(Code);
-      return TPortAccess::Failed;
-  }
-}
-
 // True when another party has set exclusive mode on the tty. A privileged
 // user's open passes exclusive mode, so the open alone does not tell.
 bool ExclusiveElsewhere(int Fd) {
@@ -137,10 +119,10 @@ bool DescribeDevice(const std::string& Device, std::string& Info) {
 TPortAccess CheckPortAccess(const std::string& Device, std::string& Detail) {
   // The flags and the lock of the port object's Open; the line is not touched.
   const int Fd = ::open(Device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (Fd < 0) return AccessFromErrno(errno, Detail);
+  if (Fd < 0) return AccessOfError(errno, Detail);
   TPortAccess Access = TPortAccess::Ok;
   if (::flock(Fd, LOCK_EX | LOCK_NB) != 0) {
-    Access = errno == EWOULDBLOCK ? TPortAccess::Busy : AccessFromErrno(errno, Detail);
+    Access = AccessOfError(errno, Detail);
   } else {
     (void)::flock(Fd, LOCK_UN);
     if (ExclusiveElsewhere(Fd)) Access = TPortAccess::Busy;

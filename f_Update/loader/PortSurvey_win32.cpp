@@ -32,18 +32,6 @@ std::string Narrow(const wchar_t* Text) {
   return Out;
 }
 
-std::string SystemMessage(DWORD Code) {
-  wchar_t* Buffer = nullptr;
-  const DWORD Len = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, Code, 0, reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
-  std::string Text = Len > 0 ? Narrow(Buffer) : "error " + std::to_string(Code);
-  if (Buffer != nullptr) ::LocalFree(Buffer);
-  while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r' || Text.back() == ' '))
-    Text.pop_back();
-  return Text;
-}
-
 }  // namespace
 
 bool DescribeDevice(const std::string& Device, std::string& Info) {
@@ -63,16 +51,5 @@ TPortAccess CheckPortAccess(const std::string& Device, std::string& Detail) {
     ::CloseHandle(Handle);
     return TPortAccess::Ok;
   }
-  const DWORD Code = ::GetLastError();
-  switch (Code) {
-    case ERROR_ACCESS_DENIED:  // how Windows refuses a COM port another program holds
-    case ERROR_SHARING_VIOLATION:
-      return TPortAccess::Busy;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return TPortAccess::Absent;
-    default:
-      Detail = SystemMessage(Code);
-      return TPortAccess::Failed;
-  }
+  return AccessOfError(static_cast<std::int32_t>(::GetLastError()), Detail);
 }

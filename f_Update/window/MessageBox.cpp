@@ -1,9 +1,14 @@
 #include "MessageBox.h"
 
 #include <QMessageBox>
+#include <QTextEdit>
 #include <utility>
 
 namespace {
+
+// Characters a line of the details gets before it wraps: a port line holds
+// a device path and what the system knows of the device.
+constexpr int cDetailsColumns = 72;
 
 TMessageBoxRunner& Runner() {
   static TMessageBoxRunner Current;
@@ -12,6 +17,12 @@ TMessageBoxRunner& Runner() {
 
 void RunErrorBox(QWidget* Parent, const TMessageBoxRequest& Request) {
   QMessageBox Box(QMessageBox::Critical, Request.Caption, Request.Text, QMessageBox::Ok, Parent);
+  if (!Request.Details.isEmpty()) {
+    Box.setDetailedText(Request.Details);
+    // The box takes the width of its short text; the details need more.
+    if (auto* Details = Box.findChild<QTextEdit*>())
+      Details->setMinimumWidth(Details->fontMetrics().averageCharWidth() * cDetailsColumns);
+  }
   Box.exec();
 }
 

@@ -12,6 +12,7 @@ class QWidget;
 struct TMessageBoxRequest {
   QString Caption;
   QString Text;
+  QString Details;  // plain text behind "Show Details..."; none when empty
 };
 
 using TMessageBoxRunner = std::function<void(QWidget* Parent, const TMessageBoxRequest& Box)>;

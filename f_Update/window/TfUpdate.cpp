@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
+#include <QTextDocument>
 #include <exception>
 #include <utility>
 
@@ -77,6 +78,9 @@ void TfUpdate::ConnectHandlers() {
   // toggled also fires when the program changes the state.
   for (QCheckBox* Box : {cbAutoSelectCOMPort, cbHighSpeed, cbPCDirectMode})
     connect(Box, &QCheckBox::toggled, this, [this] { cbAutoSelectCOMPortClick(); });
+  connect(cbPort, &QComboBox::editTextChanged, this, [this](const QString& Text) {
+    if (!FPortDeviceFor.isEmpty() && Text != FPortDeviceFor) SetPortDevice({});
+  });
   connect(btVersion, &QPushButton::clicked, this, [this] { btVersionClick(); });
   connect(btPGMLoad, &QPushButton::clicked, this, [this] { btPGMLoadClick(); });
 }
@@ -125,7 +129,7 @@ void TfUpdate::RunOperation(const std::function<void()>& Operation) {
 }
 
 void TfUpdate::ShowUncaughtError(const QString& Text) {
-  ShowMessageBox(this, TMessageBoxRequest{cAppTitle, Text});
+  ShowMessageBox(this, TMessageBoxRequest{cAppTitle, Text, {}});
 }
 
 void TfUpdate::closeEvent(QCloseEvent* Event) {
@@ -172,8 +176,8 @@ void TfUpdate::SetPromptColor(TPromptColor Color) {
   lbPrompt->setPalette(Colors);
 }
 
-void TfUpdate::ShowError(const std::string& Text) {
-  ShowMessageBox(this, TMessageBoxRequest{cErrorCaption, FromUtf8(Text)});
+void TfUpdate::ShowError(const std::string& Text, const std::string& Details) {
+  ShowMessageBox(this, TMessageBoxRequest{cErrorCaption, FromUtf8(Text), FromUtf8(Details)});
 }
 
 void TfUpdate::ProcessMessages() {
@@ -198,6 +202,15 @@ void TfUpdate::SetPortText(const std::string& Text) {
 
 void TfUpdate::SetPortEnabled(bool Enabled) {
   cbPort->setEnabled(Enabled);
+}
+
+// The box is too narrow for a device path, so its tooltip names the device.
+// Texts from the device go in as plain text, never as markup.
+void TfUpdate::SetPortDevice(const std::string& Text) {
+  const QString Device = FromUtf8(Text);
+  FPortDeviceFor = Device.isEmpty() ? QString() : cbPort->currentText();
+  cbPort->setToolTip(Device.isEmpty() ? QString() : Qt::convertFromPlainText(Device));
+  cbPort->setAccessibleDescription(Device);
 }
 
 // The box's own visibility, whether or not the window is on screen.

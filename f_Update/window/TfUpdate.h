@@ -68,13 +68,15 @@ class TfUpdate : public QWidget, public ILoaderView {
   void SetPrompt(const std::string& Text) override;
   std::string Prompt() const override;
   void SetPromptColor(TPromptColor Color) override;
-  void ShowError(const std::string& Text) override;
+  using ILoaderView::ShowError;
+  void ShowError(const std::string& Text, const std::string& Details) override;
   void ProcessMessages() override;
   bool AutoSelectCOMPort() const override;
   void SetAutoSelectCOMPort(bool Checked) override;
   std::string PortText() const override;
   void SetPortText(const std::string& Text) override;
   void SetPortEnabled(bool Enabled) override;
+  void SetPortDevice(const std::string& Text) override;
   bool HighSpeedVisible() const override;
   bool HighSpeedChecked() const override;
   bool PCDirectMode() const override;
@@ -101,5 +103,8 @@ class TfUpdate : public QWidget, public ILoaderView {
   void ShowUncaughtError(const QString& Text);
 
   int FOperationDepth = 0;
+  // The port text that the port box's tooltip speaks of; another text in the
+  // box takes the tooltip away.
+  QString FPortDeviceFor;
   bool FCloseRequested = false;
 };

@@ -41,6 +41,12 @@ bool Contains(const std::string& Text, const std::string& Part) {
   return Text.find(Part) != std::string::npos;
 }
 
+std::string Replace(std::string Text, const std::string& From, const std::string& To) {
+  for (auto At = Text.find(From); At != std::string::npos; At = Text.find(From, At + To.size()))
+    Text.replace(At, From.size(), To);
+  return Text;
+}
+
 class CliProcessTest : public testing::Test {
  protected:
   CliProcessTest() { fs::create_directories(Dir); }
@@ -165,7 +171,10 @@ TEST_F(CliProcessTest, RefusalsExitWithTheirStatusAndWriteNothing) {
        samplefw::cImageBytes,
        cExitNoController,
        "no-controller",
-       "Can not connect to a motor controller."},
+       "Can not connect to a motor controller.\n"
+       "/dev/quarnel-no-such-port\n"
+       "  Not present: the system has no such device.\n"
+       "Check that the adapter is plugged in and that the name is right."},
       {"no file",
        true,
        cModel,
@@ -234,6 +243,22 @@ TEST_F(CliProcessTest, RefusalsExitWithTheirStatusAndWriteNothing) {
     }
     fs::remove(File);
   }
+}
+
+// No controller: after the window's words, why, on stderr and in the result.
+TEST_F(CliProcessTest, NoControllerSaysWhyOnStderrAndInTheResult) {
+  const std::string Why =
+      "/dev/quarnel-no-such-port\n"
+      "  Not present: the system has no such device.\n"
+      "Check that the adapter is plugged in and that the name is right.";
+  const TChildResult Plain = RunChild(QUARNEL_CLI_PATH, {"version", "--port", cNoSuchPort}, cLimit);
+  EXPECT_EQ(Plain.ExitStatus, cExitNoController);
+  EXPECT_EQ(Plain.Err, "Can not connect to a motor controller.\n" + Why + "\n");
+  const std::string Last = Result(Cli({"version"}));
+  const std::string Json = "\"details\":\"" + Replace(Why, "\n", "\\u000a") +
+                           "\",\"tried\":[{\"port\":\"" + cNoSuchPort + "\",\"device\":\"" +
+                           cNoSuchPort + "\",\"info\":\"\",\"result\":\"absent\"}]";
+  EXPECT_TRUE(Contains(Last, Json)) << Last;
 }
 
 TEST_F(CliProcessTest, TransferFailureExitsOneAfterTheMessage) {

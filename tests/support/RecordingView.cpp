@@ -36,8 +36,9 @@ void RecordingView::SetPromptColor(TPromptColor Color) {
   Events.push_back(std::string("color:") + ColorName(Color));
 }
 
-void RecordingView::ShowError(const std::string& Text) {
+void RecordingView::ShowError(const std::string& Text, const std::string& Details) {
   Errors.push_back(Text);
+  ErrorDetails.push_back(Details);
   Events.push_back("error:" + Text);
   if (OnShowError) OnShowError(Text);
 }
@@ -63,6 +64,11 @@ void RecordingView::SetPortText(const std::string& Text) {
 void RecordingView::SetPortEnabled(bool Enabled) {
   Controls.PortEnabled = Enabled;
   Events.push_back(std::string("port-enabled:") + Flag(Enabled));
+}
+
+void RecordingView::SetPortDevice(const std::string& Text) {
+  Controls.PortDevice = Text;
+  PortDevices.push_back(Text);
 }
 
 void RecordingView::DisableAllComponent() {

@@ -21,6 +21,7 @@ class RecordingView : public ILoaderView {
     bool HighSpeedChecked = true;
     bool PCDirectMode = true;
     std::string FileName;
+    std::string PortDevice;  // the port box's tooltip
     // The four controls of DisableAllComponent.
     bool UpdateEnabled = false;
     bool VersionEnabled = true;
@@ -30,9 +31,11 @@ class RecordingView : public ILoaderView {
   TControls Controls;
 
   // What the loader did, each list in call order.
-  std::vector<std::string> Prompts;  // every text given to SetPrompt
-  std::vector<TPromptColor> Colors;  // every colour given to SetPromptColor
-  std::vector<std::string> Errors;   // texts of the error boxes shown
+  std::vector<std::string> Prompts;       // every text given to SetPrompt
+  std::vector<TPromptColor> Colors;       // every colour given to SetPromptColor
+  std::vector<std::string> Errors;        // texts of the error boxes shown
+  std::vector<std::string> ErrorDetails;  // their details, one per box
+  std::vector<std::string> PortDevices;   // every text given to SetPortDevice
   // One entry per call that changes the window, for checking the order:
   // "prompt:<text>", "color:normal|success|failure", "error:<text>",
   // "autoselect:0|1", "port:<text>", "port-enabled:0|1", "disable", "enable".
@@ -57,13 +60,15 @@ class RecordingView : public ILoaderView {
   void SetPrompt(const std::string& Text) override;
   std::string Prompt() const override { return PromptText; }
   void SetPromptColor(TPromptColor Color) override;
-  void ShowError(const std::string& Text) override;
+  using ILoaderView::ShowError;
+  void ShowError(const std::string& Text, const std::string& Details) override;
   void ProcessMessages() override;
   bool AutoSelectCOMPort() const override { return Controls.AutoSelectCOMPort; }
   void SetAutoSelectCOMPort(bool Checked) override;
   std::string PortText() const override { return Controls.PortText; }
   void SetPortText(const std::string& Text) override;
   void SetPortEnabled(bool Enabled) override;
+  void SetPortDevice(const std::string& Text) override;
   bool HighSpeedVisible() const override { return Controls.HighSpeedVisible; }
   bool HighSpeedChecked() const override { return Controls.HighSpeedChecked; }
   bool PCDirectMode() const override { return Controls.PCDirectMode; }

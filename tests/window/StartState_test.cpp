@@ -56,6 +56,7 @@ bool Has(const char* State, char Flag) {
 }  // namespace
 
 TEST_F(WindowTest, EveryControlStartsAsDrawn) {
+  W.show();  // places as the user sees them, not only as set
   for (const TExpected& E : cControls) {
     SCOPED_TRACE(E.Name);
     auto* Control = W.findChild<QWidget*>(E.Name);

@@ -44,10 +44,17 @@ TEST_F(VersionWindowTest, StatusLineShowsTheVersionAndTheFoundPortIsKept) {
   EXPECT_EQ(W.lbPrompt->text(), "3.28.04");
   EXPECT_TRUE(Recorder.Boxes.empty());
   EXPECT_EQ(W.cbPort->currentText(), "COM1");
+  // The box is too narrow for the device: its tooltip names it.
+  EXPECT_EQ(W.cbPort->accessibleDescription().toStdString(), "COM1: " + Sim.DevicePath());
+  EXPECT_TRUE(W.cbPort->toolTip().contains(QString::fromStdString(Sim.DevicePath())));
   EXPECT_FALSE(W.cbAutoSelectCOMPort->isChecked());
   EXPECT_FALSE(W.cbPort->isEnabled());
   EXPECT_TRUE(W.btVersion->isEnabled());
   EXPECT_FALSE(Port.Enabled);
+  // Another port typed: the tooltip no longer speaks of it.
+  W.cbPort->setEditText("COM5");
+  EXPECT_TRUE(W.cbPort->toolTip().isEmpty());
+  EXPECT_TRUE(W.cbPort->accessibleDescription().isEmpty());
 }
 
 TEST_F(VersionWindowTest, TypedDevicePathFindsTheBootloader) {
