@@ -176,6 +176,7 @@ bool TCOMPort::Open() {
   // Only a terminal is a serial port: anything else (a file, /dev/null)
   // would read as input for ever ready, and a wait would spin on it.
   if (!::isatty(FHandle)) {
+    LastOpenError = ENOTTY;
     ::close(FHandle);
     FHandle = cInvalidHandle;
     return false;

@@ -24,5 +24,8 @@ TPortAccess PortAccessOfError(std::int32_t Code) {
 }
 
 std::string SystemErrorText(std::int32_t Code) {
+  // The port refuses anything that is not a terminal; the system's own words
+  // for that ("Inappropriate ioctl for device") would puzzle a user.
+  if (Code == ENOTTY) return "not a serial device";
   return std::strerror(Code);
 }

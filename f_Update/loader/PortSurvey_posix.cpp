@@ -121,7 +121,9 @@ TPortAccess CheckPortAccess(const std::string& Device, std::string& Detail) {
   const int Fd = ::open(Device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (Fd < 0) return AccessOfError(errno, Detail);
   TPortAccess Access = TPortAccess::Ok;
-  if (::flock(Fd, LOCK_EX | LOCK_NB) != 0) {
+  if (!::isatty(Fd)) {
+    Access = AccessOfError(ENOTTY, Detail);
+  } else if (::flock(Fd, LOCK_EX | LOCK_NB) != 0) {
     Access = AccessOfError(errno, Detail);
   } else {
     (void)::flock(Fd, LOCK_UN);
