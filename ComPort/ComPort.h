@@ -52,6 +52,10 @@ enum class TPortAccess {
 // the system's own words for it.
 TPortAccess PortAccessOfError(std::int32_t Code);
 std::string SystemErrorText(std::int32_t Code);
+#ifdef _WIN32
+// UTF-8 of a system text in UTF-16 (NUL-terminated); empty for an empty one.
+std::string Utf8OfWide(const wchar_t* Text);
+#endif
 
 class TCOMPort {
  public:

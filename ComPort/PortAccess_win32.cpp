@@ -8,9 +8,7 @@
 
 #include "ComPort.h"
 
-namespace {
-
-std::string Narrow(const wchar_t* Text) {
+std::string Utf8OfWide(const wchar_t* Text) {
   const int Len = ::WideCharToMultiByte(CP_UTF8, 0, Text, -1, nullptr, 0, nullptr, nullptr);
   if (Len <= 1) return {};
   std::string Out(static_cast<std::size_t>(Len), '\0');
@@ -18,8 +16,6 @@ std::string Narrow(const wchar_t* Text) {
   Out.resize(static_cast<std::size_t>(Len - 1));
   return Out;
 }
-
-}  // namespace
 
 TPortAccess PortAccessOfError(std::int32_t Code) {
   switch (static_cast<DWORD>(Code)) {
@@ -41,7 +37,7 @@ std::string SystemErrorText(std::int32_t Code) {
   const DWORD Len = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, static_cast<DWORD>(Code), 0, reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
-  std::string Text = Len > 0 ? Narrow(Buffer) : "error " + std::to_string(Code);
+  std::string Text = Len > 0 ? Utf8OfWide(Buffer) : "error " + std::to_string(Code);
   if (Buffer != nullptr) ::LocalFree(Buffer);
   while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r' || Text.back() == ' '))
     Text.pop_back();

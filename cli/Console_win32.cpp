@@ -33,17 +33,8 @@ BOOL WINAPI OnConsoleControl(DWORD Event) {
   }
   Say(cSecondInterruptText, sizeof cSecondInterruptText);
   TCOMPort* Port = GPort.load();
-  if (Port != nullptr && Port->Enabled) ::CloseHandle(Port->FHandle);
+  if (Port != nullptr) Port->Close();
   std::_Exit(cExitStopped);
-}
-
-std::string Utf8(const wchar_t* Text) {
-  const int Len = ::WideCharToMultiByte(CP_UTF8, 0, Text, -1, nullptr, 0, nullptr, nullptr);
-  if (Len <= 1) return {};
-  std::string Out(static_cast<std::size_t>(Len), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, Text, -1, Out.data(), Len, nullptr, nullptr);
-  Out.resize(static_cast<std::size_t>(Len - 1));
-  return Out;
 }
 
 }  // namespace
@@ -58,7 +49,7 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   wchar_t** Wide = ::CommandLineToArgvW(::GetCommandLineW(), &Count);
   if (Wide == nullptr) return std::vector<std::string>(argv + 1, argv + argc);
   std::vector<std::string> Args;
-  for (int I = 1; I < Count; ++I) Args.push_back(Utf8(Wide[I]));
+  for (int I = 1; I < Count; ++I) Args.push_back(Utf8OfWide(Wide[I]));
   ::LocalFree(Wide);
   return Args;
 }

@@ -23,22 +23,13 @@ std::wstring DosName(const std::string& Device) {
   return std::wstring(Name.begin(), Name.end());  // port names are ASCII
 }
 
-std::string Narrow(const wchar_t* Text) {
-  const int Len = ::WideCharToMultiByte(CP_UTF8, 0, Text, -1, nullptr, 0, nullptr, nullptr);
-  if (Len <= 1) return {};
-  std::string Out(static_cast<std::size_t>(Len), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, Text, -1, Out.data(), Len, nullptr, nullptr);
-  Out.resize(static_cast<std::size_t>(Len - 1));
-  return Out;
-}
-
 }  // namespace
 
 bool DescribeDevice(const std::string& Device, std::string& Info) {
   wchar_t Target[cTargetChars] = {};
   // The first target is the driver's device, e.g. \Device\Serial0 or \Device\VCP0.
   if (::QueryDosDeviceW(DosName(Device).c_str(), Target, cTargetChars) == 0) return false;
-  Info = Narrow(Target);
+  Info = Utf8OfWide(Target);
   return true;
 }
 
