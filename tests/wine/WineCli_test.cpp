@@ -172,7 +172,11 @@ TEST_F(WineCliTest, NoControllerAnswersTheSearch) {
   StartSim(Config);
   const TWineResult R = Cli({"version"});
   EXPECT_EQ(R.ExitStatus, cExitNoController);
-  EXPECT_EQ(R.Err, "Can not connect to a motor controller.\n");
+  // The message, then what was tried: the simulator's port heard nothing back.
+  EXPECT_EQ(R.Err.substr(0, R.Err.find('\n') + 1), "Can not connect to a motor controller.\n");
+  EXPECT_TRUE(Contains(R.Err, "COM12: \\\\.\\COM12\n"
+                              "  Opened, but nothing answered at 115200, 38400 or 9600 baud.\n"))
+      << R.Err;
   EXPECT_EQ(LastLine(R.Out), "Result: no controller found");
   const mcsim::Record Record = Sim->GetRecord();
   for (const int Rate : {115200, 38400, 9600}) {
