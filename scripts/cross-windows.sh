@@ -6,8 +6,10 @@
 #                                      agent, which scripts/test-windows.sh
 #                                      runs under Wine
 # Without --tests a folder keeps the tests it was last configured with.
+# QUARNEL_BUILD_WIN names another folder (default build-win).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+BUILD_WIN=${QUARNEL_BUILD_WIN:-build-win}
 
 if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
   echo "MinGW-w64 cross compiler missing: run scripts/setup.sh test (package g++-mingw-w64-x86-64)" >&2
@@ -16,15 +18,15 @@ fi
 
 # The toolchain counts only when the folder is first configured.
 OPTIONS=()
-[ -f build-win/CMakeCache.txt ] || OPTIONS=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUARNEL_TESTS=OFF)
+[ -f "$BUILD_WIN/CMakeCache.txt" ] || OPTIONS=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUARNEL_TESTS=OFF)
 if [[ "${1:-}" == "--tests" ]]; then
   OPTIONS+=(-DQUARNEL_TESTS=ON)
 fi
 
-cmake -S . -B build-win -G Ninja "${OPTIONS[@]}" \
+cmake -S . -B "$BUILD_WIN" -G Ninja "${OPTIONS[@]}" \
   -DCMAKE_BUILD_TYPE=Release \
   -DQUARNEL_WITH_QT=OFF >/dev/null
-cmake --build build-win -j "$(nproc)"
+cmake --build "$BUILD_WIN" -j "$(nproc)"
 
 # Linked statically (see the toolchain file): no program may need MinGW's
 # runtime DLLs, which a bare Windows machine lacks.
@@ -34,5 +36,5 @@ while IFS= read -r -d '' exe; do
     echo "$exe needs MinGW's runtime DLLs" >&2
     status=1
   fi
-done < <(find build-win -name '*.exe' -not -path '*/CMakeFiles/*' -print0)
+done < <(find "$BUILD_WIN" -name '*.exe' -not -path '*/CMakeFiles/*' -print0)
 exit "$status"

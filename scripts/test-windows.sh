@@ -8,8 +8,13 @@
 #      and quarnel-cli.exe against the simulated controller.
 # Prints the time of each step. Without Wine it says so in one line and
 # stops; under CI (CI=true) a missing Wine is a failure.
+# QUARNEL_BUILD_WIN and QUARNEL_BUILD_TEST name other build folders (default
+# build-win and build-test), so that several checkouts' stages can run side by side.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+BUILD_WIN=${QUARNEL_BUILD_WIN:-build-win}
+BUILD_TEST=${QUARNEL_BUILD_TEST:-build-test}
+export QUARNEL_BUILD_WIN=$BUILD_WIN
 
 if ! command -v wine >/dev/null; then
   if [[ "${CI:-}" == true ]]; then
@@ -25,8 +30,8 @@ WINE_BOOT_LIMIT=300   # seconds; a first prefix takes about 10
 WINE_TOOL_LIMIT=60    # seconds, for wineserver and a later wineboot
 WINE_TESTS_LIMIT=600  # seconds, for all of tests/wine
 
-export WINEPREFIX=$PWD/build-win/wineprefix
-export QUARNEL_WINDOWS_BUILD=$PWD/build-win
+export WINEPREFIX=$PWD/$BUILD_WIN/wineprefix
+export QUARNEL_WINDOWS_BUILD=$PWD/$BUILD_WIN
 # No debug output, and no offer to install .NET or a browser engine.
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -42,8 +47,8 @@ end_step() {
 
 echo "== Windows: build"
 scripts/cross-windows.sh --tests
-cmake -S . -B build-test -G Ninja -DQUARNEL_TESTS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build-test -j "$JOBS" --target wine_tests
+cmake -S . -B "$BUILD_TEST" -G Ninja -DQUARNEL_TESTS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD_TEST" -j "$JOBS" --target wine_tests
 end_step build
 
 echo "== Windows: Wine prefix"
@@ -73,8 +78,8 @@ done
 end_step prefix
 
 echo "== Windows: tests"
-ctest --test-dir build-win --output-on-failure --no-tests=error -j "$JOBS"
-timeout --kill-after=10 "$WINE_TESTS_LIMIT" build-test/tests/wine/wine_tests
+ctest --test-dir "$BUILD_WIN" --output-on-failure --no-tests=error -j "$JOBS"
+timeout --kill-after=10 "$WINE_TESTS_LIMIT" "$BUILD_TEST"/tests/wine/wine_tests
 end_step tests
 
 echo "== Windows stage: build ${step_secs[build]} s, prefix ${step_secs[prefix]} s, tests ${step_secs[tests]} s"
