@@ -11,33 +11,15 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QTextDocument>
-#include <exception>
 #include <utility>
 
-#include "ErrorText.h"
 #include "MessageBox.h"
 
 namespace {
 
-const QString cAppTitle = QStringLiteral("Quarnel");
-const QString cErrorCaption = QStringLiteral("Error");
-// Shown when something that is not a standard exception escapes an operation.
-const std::string cUnknownError = "Unknown error";
-
-const QColor cPromptSuccess(0, 255, 0);
-const QColor cPromptFailure(255, 0, 0);
-
-// Counts the operations running, nested ones included, for as long as it lives.
-class TOperationGuard {
- public:
-  explicit TOperationGuard(int& Depth) : FDepth(Depth) { ++FDepth; }
-  ~TOperationGuard() { --FDepth; }
-  TOperationGuard(const TOperationGuard&) = delete;
-  TOperationGuard& operator=(const TOperationGuard&) = delete;
-
- private:
-  int& FDepth;
-};
+QColor ColorOf(TRgb Rgb) {
+  return QColor(Rgb.Red, Rgb.Green, Rgb.Blue);
+}
 
 QString FromUtf8(const std::string& Text) {
   return QString::fromStdString(Text);
@@ -53,8 +35,9 @@ TfUpdate::TfUpdate(TCOMPort& Port, TPortMapSource PortMaps, QWidget* Parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       Loader(Port, *this, std::move(PortMaps)),
       VersionOperation([this] { Loader.QueryVersion(); }),
-      UpdateOperation([this] { Loader.UpdateFirmware(); }) {
-  setWindowTitle(cAppTitle);
+      UpdateOperation([this] { Loader.UpdateFirmware(); }),
+      Runner([this](const std::string& Text) { ShowUncaughtError(Text); }, [this] { close(); }) {
+  setWindowTitle(QString::fromLatin1(cAppTitle));
   setFixedSize(cClientWidth, cClientHeight);
   // The window is painted in the button-face colour, as the status line is
   // when it shows nothing special.
@@ -88,54 +71,38 @@ void TfUpdate::ConnectHandlers() {
 // Handlers ------------------------------------------------------------------
 
 void TfUpdate::btSelectPGMFileClick() {
-  // A cancelled dialog leaves the name box as it was.
-  if (PGMOpenDialog.Execute(this)) ePGMFileName->setText(PGMOpenDialog.FileName);
+  Rules.btSelectPGMFileClick();
 }
 
 void TfUpdate::ePGMFileNameChange() {
-  btPGMLoad->setEnabled(!ePGMFileName->text().isEmpty());
+  Rules.ePGMFileNameChange();
 }
 
 void TfUpdate::cbAutoSelectCOMPortClick() {
-  cbPort->setEnabled(!cbAutoSelectCOMPort->isChecked());
+  Rules.cbAutoSelectCOMPortClick();
 }
 
 void TfUpdate::FormDblClick() {
-  cbHighSpeed->setHidden(!cbHighSpeed->isHidden());
+  Rules.FormDblClick();
 }
 
 void TfUpdate::btVersionClick() {
-  RunOperation(VersionOperation);
+  Runner.Run(VersionOperation);
 }
 
 void TfUpdate::btPGMLoadClick() {
-  RunOperation(UpdateOperation);
+  Runner.Run(UpdateOperation);
 }
 
 // Long operations and closing -------------------------------------------------
 
-void TfUpdate::RunOperation(const std::function<void()>& Operation) {
-  {
-    const TOperationGuard Running(FOperationDepth);
-    try {
-      if (Operation) Operation();
-    } catch (const std::exception& Error) {
-      ShowUncaughtError(FromUtf8(UncaughtErrorText(Error.what())));
-    } catch (...) {
-      ShowUncaughtError(FromUtf8(UncaughtErrorText(cUnknownError)));
-    }
-  }
-  if (!OperationRunning() && FCloseRequested) close();
-}
-
-void TfUpdate::ShowUncaughtError(const QString& Text) {
-  ShowMessageBox(this, TMessageBoxRequest{cAppTitle, Text, {}});
+void TfUpdate::ShowUncaughtError(const std::string& Text) {
+  ShowMessageBox(this, TMessageBoxRequest{QString::fromLatin1(cAppTitle), FromUtf8(Text), {}});
 }
 
 void TfUpdate::closeEvent(QCloseEvent* Event) {
-  if (OperationRunning()) {
-    // The operation runs to its end; RunOperation closes the window then.
-    FCloseRequested = true;
+  // During an operation the close waits; the runner closes the window then.
+  if (!Runner.MayClose()) {
     Event->ignore();
     return;
   }
@@ -167,17 +134,18 @@ void TfUpdate::SetPromptColor(TPromptColor Color) {
       Colors.setColor(QPalette::Window, palette().color(QPalette::Button));
       break;
     case TPromptColor::Success:
-      Colors.setColor(QPalette::Window, cPromptSuccess);
+      Colors.setColor(QPalette::Window, ColorOf(cPromptSuccessColor));
       break;
     case TPromptColor::Failure:
-      Colors.setColor(QPalette::Window, cPromptFailure);
+      Colors.setColor(QPalette::Window, ColorOf(cPromptFailureColor));
       break;
   }
   lbPrompt->setPalette(Colors);
 }
 
 void TfUpdate::ShowError(const std::string& Text, const std::string& Details) {
-  ShowMessageBox(this, TMessageBoxRequest{cErrorCaption, FromUtf8(Text), FromUtf8(Details)});
+  ShowMessageBox(this, TMessageBoxRequest{QString::fromLatin1(cErrorCaption), FromUtf8(Text),
+                                          FromUtf8(Details)});
 }
 
 void TfUpdate::ProcessMessages() {
@@ -231,15 +199,46 @@ std::string TfUpdate::FileName() const {
 }
 
 void TfUpdate::DisableAllComponent() {
-  btPGMLoad->setEnabled(false);
-  btVersion->setEnabled(false);
-  btSelectPGMFile->setEnabled(false);
-  ePGMFileName->setEnabled(false);
+  Rules.DisableAllComponent();
 }
 
 void TfUpdate::EnableAllComponent() {
-  if (!ePGMFileName->text().isEmpty()) btPGMLoad->setEnabled(true);
-  btVersion->setEnabled(true);
-  btSelectPGMFile->setEnabled(true);
-  ePGMFileName->setEnabled(true);
+  Rules.EnableAllComponent();
+}
+
+// IFormControls ---------------------------------------------------------------
+
+QWidget* TfUpdate::Control(TControlId Id) const {
+  return findChild<QWidget*>(QLatin1String(ControlSpec(Id).Name), Qt::FindDirectChildrenOnly);
+}
+
+std::string TfUpdate::FileNameText() const {
+  return ePGMFileName->text().toStdString();
+}
+
+void TfUpdate::SetFileNameText(const std::string& Text) {
+  ePGMFileName->setText(FromUtf8(Text));
+}
+
+void TfUpdate::SetControlEnabled(TControlId Id, bool Enabled) {
+  Control(Id)->setEnabled(Enabled);
+}
+
+bool TfUpdate::ControlChecked(TControlId Id) const {
+  const auto* Box = qobject_cast<const QCheckBox*>(Control(Id));
+  return Box != nullptr && Box->isChecked();
+}
+
+bool TfUpdate::ControlVisible(TControlId Id) const {
+  return !Control(Id)->isHidden();
+}
+
+void TfUpdate::SetControlVisible(TControlId Id, bool Visible) {
+  Control(Id)->setHidden(!Visible);
+}
+
+bool TfUpdate::RunOpenDialog(std::string& Chosen) {
+  if (!PGMOpenDialog.Execute(this)) return false;
+  Chosen = PGMOpenDialog.FileName.toStdString();
+  return true;
 }

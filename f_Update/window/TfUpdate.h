@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ComPort.h"
+#include "FormRules.h"
 #include "Loader.h"
 #include "LoaderView.h"
 #include "OpenDialog.h"
@@ -19,10 +20,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-constexpr int cClientWidth = 483;
-constexpr int cClientHeight = 313;
-
-class TfUpdate : public QWidget, public ILoaderView {
+class TfUpdate : public QWidget, public ILoaderView, private IFormControls {
   Q_OBJECT
  public:
   // Production: the program's Comm1 and the platform's port numbering.
@@ -54,7 +52,7 @@ class TfUpdate : public QWidget, public ILoaderView {
   std::function<void()> VersionOperation;
   std::function<void()> UpdateOperation;
 
-  bool OperationRunning() const { return FOperationDepth > 0; }
+  bool OperationRunning() const { return Runner.Running(); }
 
   // Handlers.
   void btSelectPGMFileClick();
@@ -84,6 +82,17 @@ class TfUpdate : public QWidget, public ILoaderView {
   void DisableAllComponent() override;
   void EnableAllComponent() override;
 
+ private:
+  // IFormControls: the shared rules reach the widgets through these.
+  std::string FileNameText() const override;
+  void SetFileNameText(const std::string& Text) override;
+  void SetControlEnabled(TControlId Id, bool Enabled) override;
+  bool ControlChecked(TControlId Id) const override;
+  bool ControlVisible(TControlId Id) const override;
+  void SetControlVisible(TControlId Id, bool Visible) override;
+  bool RunOpenDialog(std::string& Chosen) override;
+  QWidget* Control(TControlId Id) const;
+
  protected:
   void closeEvent(QCloseEvent* Event) override;
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
@@ -96,15 +105,11 @@ class TfUpdate : public QWidget, public ILoaderView {
   void SetTabOrder();
   void ConnectHandlers();
   void CentreOnScreen();
-  // Runs one long operation; an exception that escapes it ends the operation
-  // and is shown in the uncaught-error box. A close asked for meanwhile is
-  // carried out once the outermost operation is over.
-  void RunOperation(const std::function<void()>& Operation);
-  void ShowUncaughtError(const QString& Text);
+  void ShowUncaughtError(const std::string& Text);
 
-  int FOperationDepth = 0;
+  TFormRules Rules{*this};
+  TOperationRunner Runner;
   // The port text that the port box's tooltip speaks of; another text in the
   // box takes the tooltip away.
   QString FPortDeviceFor;
-  bool FCloseRequested = false;
 };
