@@ -55,6 +55,9 @@ std::string SystemErrorText(std::int32_t Code);
 #ifdef _WIN32
 // UTF-8 of a system text in UTF-16 (NUL-terminated); empty for an empty one.
 std::string Utf8OfWide(const wchar_t* Text);
+// LastOpenError of a device that opened but is no serial port (a file, say).
+// Bit 29 marks a code of our own, so no system error is ever taken for it.
+constexpr std::int32_t cNotSerialDeviceError = 0x20000000 | 1;
 #endif
 
 class TCOMPort {
@@ -97,10 +100,10 @@ class TCOMPort {
   // Read waits for Count bytes, but no longer than 30 ms of silence after a
   // byte and 500 + 2 * Count ms in all; bytes already waiting come at once.
   // Write returns once its bytes have left the line, at most 30 + 2 * Count
-  // ms after it began: on POSIX it waits for the driver's output queue to
-  // empty and for the bytes' line time (10 bits a character) to pass; on
-  // Windows WriteFile on a handle opened without FILE_FLAG_OVERLAPPED is
-  // synchronous and ends when the bytes are sent.
+  // ms after it began: the system's write ends when the driver has taken
+  // the bytes (a USB adapter takes whole frames), so Write then waits for
+  // the driver's output queue to empty and for the bytes' line time (10
+  // bits a character) to pass.
   // Both return the bytes moved, 0 when not open, and throw
   // std::out_of_range for a negative count, even when not open.
   std::uint32_t Write(const void* Buffer, std::int32_t Count);
@@ -114,9 +117,14 @@ class TCOMPort {
   void SetRts();
   void ClearRts();
   // Blocks for at most MaxMs until more input arrives, so that a waiting
-  // caller need not spin. When input is already waiting it pauses only
-  // briefly (the caller waits for more than is there); when the port is not
-  // open it simply sleeps MaxMs.
+  // caller need not spin. When the port is not open it simply sleeps MaxMs
+  // (on Windows a window message ends it sooner).
+  // On POSIX, input already waiting makes it pause only briefly (the caller
+  // waits for more than is there). On Windows it waits for input beyond what
+  // is already there, on the driver's receive event together with the
+  // thread's window messages: a new byte or a message (old or new) ends it
+  // at once, and the limit is a high-resolution waitable timer, so nothing
+  // depends on the system timer's resolution.
   void WaitForInput(int MaxMs);
 };
 

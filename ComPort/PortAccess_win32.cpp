@@ -33,6 +33,7 @@ TPortAccess PortAccessOfError(std::int32_t Code) {
 }
 
 std::string SystemErrorText(std::int32_t Code) {
+  if (Code == cNotSerialDeviceError) return "not a serial device";
   wchar_t* Buffer = nullptr;
   const DWORD Len = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

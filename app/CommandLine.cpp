@@ -9,8 +9,17 @@ namespace {
 const char* const cProgramName = "quarnel";
 const int cExitDone = 0;
 
-const char* const cHelp = R"(Usage: quarnel [Qt options]
-       quarnel --help | --version
+// The Qt program passes on what it does not know to Qt; the Windows one
+// has no toolkit options.
+#ifdef _WIN32
+const char* const cUsage = "Usage: quarnel [options]\n";
+const char* const cOtherArguments = "";
+#else
+const char* const cUsage = "Usage: quarnel [Qt options]\n";
+const char* const cOtherArguments = "\nOther arguments are the toolkit's own, such as -platform and -style.\n";
+#endif
+
+const char* const cHelp = R"(       quarnel --help | --version
 
 Opens the Quarnel window: it finds a motor controller on a serial port and
 writes a firmware file (.QRV) into it, or shows its firmware version. The
@@ -19,8 +28,6 @@ window needs a desktop session; quarnel-cli does the same from a terminal.
 Options:
   --help, -h   this text
   --version    the program's version
-
-Other arguments are the toolkit's own, such as -platform and -style.
 )";
 
 bool Given(int argc, const char* const* argv, const char* Option) {
@@ -33,7 +40,7 @@ bool Given(int argc, const char* const* argv, const char* Option) {
 
 std::optional<int> AnswerWithoutWindow(int argc, const char* const* argv, std::ostream& Out) {
   if (Given(argc, argv, "--help") || Given(argc, argv, "-h")) {
-    Out << cHelp;
+    Out << cUsage << cHelp << cOtherArguments;
     return cExitDone;
   }
   if (Given(argc, argv, "--version")) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Cross-compiles the layers below the window (serial port, rules, loader)
-# for Windows with MinGW-w64, statically linked, into build-win.
-#   scripts/cross-windows.sh           everything that needs no Qt
+# Cross-compiles the program for Windows with MinGW-w64, statically linked,
+# into build-win: the window (app/quarnel.exe, no Qt), quarnel-cli.exe and
+# the layers below them.
+#   scripts/cross-windows.sh           the programs
 #   scripts/cross-windows.sh --tests   also the Windows tests and the port
 #                                      agent, which scripts/test-windows.sh
 #                                      runs under Wine
@@ -28,13 +29,17 @@ cmake -S . -B "$BUILD_WIN" -G Ninja "${OPTIONS[@]}" \
   -DQUARNEL_WITH_QT=OFF >/dev/null
 cmake --build "$BUILD_WIN" -j "$(nproc)"
 
-# Linked statically (see the toolchain file): no program may need MinGW's
-# runtime DLLs, which a bare Windows machine lacks.
+# Linked statically (see the toolchain file): a program may import only the
+# DLLs every Windows system has, never MinGW's runtime DLLs nor anything else
+# that a bare Windows machine lacks.
+SYSTEM_DLLS='^(kernel32|user32|gdi32|comdlg32|comctl32|shell32|advapi32|uxtheme|ole32|oleaut32|shlwapi|setupapi|cfgmgr32|version|winmm|ws2_32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\.dll$'
 status=0
 while IFS= read -r -d '' exe; do
-  if x86_64-w64-mingw32-objdump -p "$exe" | grep -iE 'DLL Name: (libstdc\+\+|libgcc|libwinpthread)'; then
-    echo "$exe needs MinGW's runtime DLLs" >&2
-    status=1
-  fi
-done < <(find "$BUILD_WIN" -name '*.exe' -not -path '*/CMakeFiles/*' -print0)
+  while read -r dll; do
+    if ! grep -qiE "$SYSTEM_DLLS" <<<"$dll"; then
+      echo "$exe imports $dll, which is not a DLL of the system" >&2
+      status=1
+    fi
+  done < <(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
+done < <(find "$BUILD_WIN" -name '*.exe' -not -path '*/CMakeFiles/*' -not -path '*/wineprefix/*' -print0)
 exit "$status"

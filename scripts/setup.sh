@@ -4,6 +4,8 @@
 #   scripts/setup.sh tool      build and start the window (scripts/run.sh)
 #   scripts/setup.sh package   the above, and what building the Debian package
 #                              needs (scripts/package.sh)
+#   scripts/setup.sh windows   the cross build and the Windows installer
+#                              (scripts/package-windows.sh)
 #   scripts/setup.sh test      all of the above, and what the test stages need
 #                              (scripts/test.sh); the default
 set -euo pipefail
@@ -29,13 +31,19 @@ PACKAGE_CHECK_PACKAGES=(
 )
 WINE_PACKAGES=(
   wine  # runs the Windows build's tests and quarnel-cli.exe (scripts/test-windows.sh)
+  xvfb  # a display of its own for the Win32 window under Wine
+)
+WINDOWS_PACKAGES=(
+  cmake ninja-build g++-mingw-w64-x86-64  # the cross build (scripts/cross-windows.sh)
+  nsis  # makes the installer (scripts/package-windows.sh)
 )
 
 # profile -> the lists it installs, in order
 declare -A PROFILE_LISTS=(
   [tool]="TOOL_PACKAGES"
   [package]="TOOL_PACKAGES PACKAGE_PACKAGES"
-  [test]="TOOL_PACKAGES TEST_PACKAGES PACKAGE_PACKAGES PACKAGE_CHECK_PACKAGES WINE_PACKAGES"
+  [windows]="WINDOWS_PACKAGES"
+  [test]="TOOL_PACKAGES TEST_PACKAGES PACKAGE_PACKAGES PACKAGE_CHECK_PACKAGES WINE_PACKAGES WINDOWS_PACKAGES"
 )
 
 profile=${1:-test}

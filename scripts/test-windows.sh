@@ -5,7 +5,8 @@
 #   2. prefix: a Wine prefix of its own in build-win/wineprefix;
 #   3. tests: the pure tests through CTest with Wine as the emulator, then
 #      tests/wine from Linux: the Win32 port back end through port-agent.exe
-#      and quarnel-cli.exe against the simulated controller.
+#      and quarnel-cli.exe against the simulated controller;
+#   4. installer: the setup and the zip (scripts/test-windows-installer.sh).
 # Prints the time of each step. Without Wine it says so in one line and
 # stops; under CI (CI=true) a missing Wine is a failure.
 # QUARNEL_BUILD_WIN and QUARNEL_BUILD_TEST name other build folders (default
@@ -61,7 +62,23 @@ mkdir -p "$WINEPREFIX"
 # Wine's helper processes would otherwise inherit the first caller's output
 # and keep a pipe open after that caller ends.
 timeout "$WINE_TOOL_LIMIT" wineserver -p </dev/null >/dev/null 2>&1
-trap 'timeout "$WINE_TOOL_LIMIT" wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
+# The Win32 window needs an X display: a virtual one of the stage's own, on
+# the first free number, so the stage neither needs nor disturbs a desktop.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" </dev/null >/dev/null 2>&1 &
+xvfb_pid=$!
+cleanup() {
+  timeout "$WINE_TOOL_LIMIT" wineserver -k </dev/null >/dev/null 2>&1 || true
+  kill "$xvfb_pid" 2>/dev/null || true
+  rm -f "$display_file"
+}
+trap cleanup EXIT
+for _ in $(seq 100); do [[ -s "$display_file" ]] && break; sleep 0.1; done
+if [[ ! -s "$display_file" ]]; then
+  echo "Windows stage: Xvfb did not start" >&2
+  exit 1
+fi
+export DISPLAY=:$(head -n1 "$display_file")
 if [[ -f "$ready_mark" ]]; then
   timeout "$WINE_TOOL_LIMIT" wineboot </dev/null >/dev/null 2>&1
 else
@@ -82,4 +99,8 @@ ctest --test-dir "$BUILD_WIN" --output-on-failure --no-tests=error -j "$JOBS"
 timeout --kill-after=10 "$WINE_TESTS_LIMIT" "$BUILD_TEST"/tests/wine/wine_tests
 end_step tests
 
-echo "== Windows stage: build ${step_secs[build]} s, prefix ${step_secs[prefix]} s, tests ${step_secs[tests]} s"
+echo "== Windows: installer and zip"
+scripts/test-windows-installer.sh
+end_step installer
+
+echo "== Windows stage: build ${step_secs[build]} s, prefix ${step_secs[prefix]} s, tests ${step_secs[tests]} s, installer ${step_secs[installer]} s"

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "FormSpec.h"
+#include "FormTable.h"
 
 // What the rules read and change of the controls. Texts are UTF-8.
 class IFormControls {

@@ -38,9 +38,10 @@ TPortAccess CheckPortAccess(const std::string& Device, std::string& Detail) {
   const std::wstring Name(Device.begin(), Device.end());
   const HANDLE Handle = ::CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (Handle != INVALID_HANDLE_VALUE) {
-    ::CloseHandle(Handle);
-    return TPortAccess::Ok;
-  }
-  return AccessOfError(static_cast<std::int32_t>(::GetLastError()), Detail);
+  if (Handle == INVALID_HANDLE_VALUE)
+    return AccessOfError(static_cast<std::int32_t>(::GetLastError()), Detail);
+  // As Open: only a character device can be a serial port.
+  const bool Serial = ::GetFileType(Handle) == FILE_TYPE_CHAR;
+  ::CloseHandle(Handle);
+  return Serial ? TPortAccess::Ok : AccessOfError(cNotSerialDeviceError, Detail);
 }

@@ -209,7 +209,7 @@ void TfUpdate::EnableAllComponent() {
 // IFormControls ---------------------------------------------------------------
 
 QWidget* TfUpdate::Control(TControlId Id) const {
-  return findChild<QWidget*>(QLatin1String(ControlSpec(Id).Name), Qt::FindDirectChildrenOnly);
+  return findChild<QWidget*>(QLatin1String(ControlRow(Id).Name), Qt::FindDirectChildrenOnly);
 }
 
 std::string TfUpdate::FileNameText() const {

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <map>
 
-#include "FormSpec.h"
+#include "FormTable.h"
 #include "TfUpdate.h"
 
 namespace {
@@ -27,13 +27,13 @@ QFont WindowFont(int Pixels) {
 }
 
 QString Caption(TControlId Id) {
-  return QString::fromStdString(StartCaption(ControlSpec(Id)));
+  return QString::fromStdString(StartCaption(ControlRow(Id)));
 }
 
 template <typename T>
 T* Make(QWidget* Parent, TControlId Id) {
   auto* Control = new T(Parent);
-  Control->setObjectName(QLatin1String(ControlSpec(Id).Name));
+  Control->setObjectName(QLatin1String(ControlRow(Id).Name));
   return Control;
 }
 
@@ -42,7 +42,7 @@ T* Make(QWidget* Parent, TControlId Id) {
 QLabel* MakeLabel(QWidget* Parent, TControlId Id) {
   auto* Label = Make<QLabel>(Parent, Id);
   Label->setText(Caption(Id));
-  Label->setAlignment(ControlSpec(Id).CentreText ? Qt::AlignHCenter | Qt::AlignTop
+  Label->setAlignment(ControlRow(Id).CentreText ? Qt::AlignHCenter | Qt::AlignTop
                                                  : Qt::AlignLeft | Qt::AlignTop);
   return Label;
 }
@@ -87,42 +87,42 @@ void TfUpdate::CreateControls() {
   cbPCDirectMode = MakeButton<QCheckBox>(this, I::cbPCDirectMode);
 
   // Start states, before any handler is connected.
-  for (const TControlSpec& Spec : cFormControls) {
-    QWidget* Widget = Control(Spec.Id);
-    Widget->setEnabled(Spec.Enabled);
-    Widget->setVisible(Spec.Visible);
-    if (auto* Box = qobject_cast<QCheckBox*>(Widget)) Box->setChecked(Spec.Checked);
+  for (const TControlRow& Row : cFormControls) {
+    QWidget* Widget = Control(Row.Id);
+    Widget->setEnabled(Row.Enabled);
+    Widget->setVisible(Row.Visible);
+    if (auto* Box = qobject_cast<QCheckBox*>(Widget)) Box->setChecked(Row.Checked);
   }
 }
 
 void TfUpdate::PlaceControls() {
-  for (const TControlSpec& Spec : cFormControls)
-    Control(Spec.Id)->setGeometry(Spec.Left, Spec.Top, Spec.Width, Spec.Height);
+  for (const TControlRow& Row : cFormControls)
+    Control(Row.Id)->setGeometry(Row.Left, Row.Top, Row.Width, Row.Height);
 }
 
 void TfUpdate::SetFonts() {
   setFont(WindowFont(cWindowFontPixels));
-  for (const TControlSpec& Spec : cFormControls)
-    if (Spec.FontPixels != 0) Control(Spec.Id)->setFont(WindowFont(Spec.FontPixels));
+  for (const TControlRow& Row : cFormControls)
+    if (Row.FontPixels != 0) Control(Row.Id)->setFont(WindowFont(Row.FontPixels));
 }
 
 void TfUpdate::FitLabelsToText() {
-  for (const TControlSpec& Spec : cFormControls) {
-    if (Spec.Fit == TLabelFit::None) continue;
-    QWidget* Label = Control(Spec.Id);
+  for (const TControlRow& Row : cFormControls) {
+    if (Row.Fit == TLabelFit::None) continue;
+    QWidget* Label = Control(Row.Id);
     const QRect Place = Label->geometry();
     const QSize Text = Label->sizeHint();
     const int Width = std::max(Place.width(), Text.width());
     const int Height = std::max(Place.height(), Text.height());
-    const int Left = Spec.Fit == TLabelFit::KeepRightEdge ? Place.left() + Place.width() - Width : Place.left();
+    const int Left = Row.Fit == TLabelFit::KeepRightEdge ? Place.left() + Place.width() - Width : Place.left();
     Label->setGeometry(Left, Place.top(), Width, Height);
   }
 }
 
 void TfUpdate::SetTabOrder() {
   std::map<int, QWidget*> Order;
-  for (const TControlSpec& Spec : cFormControls)
-    if (Spec.Tab >= 0) Order[Spec.Tab] = Control(Spec.Id);
+  for (const TControlRow& Row : cFormControls)
+    if (Row.Tab >= 0) Order[Row.Tab] = Control(Row.Id);
   QWidget* Previous = nullptr;
   for (const auto& [Tab, Widget] : Order) {
     if (Previous != nullptr) setTabOrder(Previous, Widget);

@@ -4,12 +4,16 @@
 // here, so the pipe to the test does not count. Bytes travel as hex ("-" for
 // none).
 //   open BAUD          -> 1 | 0
+//   openerror          -> the system's words for LastOpenError, "-" for none
 //   close | purgein    -> ok
 //   inque | outque     -> count
 //   read N             -> HEX MS
 //   write HEX          -> WRITTEN MS
 //   waitque N MAXMS    -> count, once it is at least N or MAXMS have passed
-//   waitinput MAXMS    -> MS that WaitForInput(MAXMS) took
+//   waitinput MAXMS    -> MS that WaitForInput(MAXMS) took, and the process's
+//                         CPU MS meanwhile
+//   pingwait MAXMS     -> writes "?", then WaitForInput(MAXMS): the queue count
+//                         and MS from before the write to the wait's end
 //   fill               -> bytes written until the line took no more
 //   quit
 #include <chrono>
@@ -36,6 +40,7 @@ constexpr int cFillPauseMs = 20;
 // Bounds fill in case the far side reads after all.
 constexpr std::int64_t cFillLimit = 16 * 1024 * 1024;
 constexpr int cQueuePollMs = 1;
+constexpr double cFileTimeTicksPerMs = 10000;  // FILETIME counts 100 ns
 
 double MsSince(TClock::time_point Start) {
   return std::chrono::duration<double, std::milli>(TClock::now() - Start).count();
@@ -94,11 +99,32 @@ std::string WaitQueue(TCOMPort& Port, std::istringstream& Args) {
   return std::to_string(Port.InQueCount());
 }
 
+// User and kernel time of this process so far.
+double CpuMs() {
+  FILETIME Created{}, Exited{}, Kernel{}, User{};
+  if (!::GetProcessTimes(::GetCurrentProcess(), &Created, &Exited, &Kernel, &User)) return -1;
+  const auto Ticks = [](const FILETIME& T) {
+    return (static_cast<std::uint64_t>(T.dwHighDateTime) << 32) | T.dwLowDateTime;
+  };
+  return static_cast<double>(Ticks(Kernel) + Ticks(User)) / cFileTimeTicksPerMs;
+}
+
 std::string WaitInput(TCOMPort& Port, std::istringstream& Args) {
   const int MaxMs = IntArg(Args);
+  const double CpuBefore = CpuMs();
   const auto Start = TClock::now();
   Port.WaitForInput(MaxMs);
-  return std::to_string(MsSince(Start));
+  const double Ms = MsSince(Start);
+  return std::to_string(Ms) + " " + std::to_string(CpuMs() - CpuBefore);
+}
+
+std::string PingWait(TCOMPort& Port, std::istringstream& Args) {
+  const int MaxMs = IntArg(Args);
+  const auto Start = TClock::now();
+  Port.Write("?", 1);
+  Port.WaitForInput(MaxMs);
+  const double Ms = MsSince(Start);
+  return std::to_string(Port.InQueCount()) + " " + std::to_string(Ms);
 }
 
 // Small pieces, so the write that finds the line full ends soon; a second
@@ -126,6 +152,10 @@ const std::map<std::string, TCommand>& Commands() {
          P.BaudRate = IntArg(A);
          return std::string(P.Open() ? "1" : "0");
        }},
+      {"openerror",
+       [](TCOMPort& P, std::istringstream&) {
+         return P.LastOpenError == 0 ? std::string("-") : SystemErrorText(P.LastOpenError);
+       }},
       {"close",
        [](TCOMPort& P, std::istringstream&) {
          P.Close();
@@ -142,6 +172,7 @@ const std::map<std::string, TCommand>& Commands() {
       {"write", Write},
       {"waitque", WaitQueue},
       {"waitinput", WaitInput},
+      {"pingwait", PingWait},
       {"fill", [](TCOMPort& P, std::istringstream&) { return Fill(P); }},
   };
   return cCommands;

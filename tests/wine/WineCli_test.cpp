@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "SampleImage.h"
+#include "Line.h"
 #include "Sim.h"
 #include "WineRun.h"
 
@@ -30,6 +32,12 @@ constexpr std::uint8_t cModel = 2;            // single-MCU PIC16 class
 constexpr std::size_t cProgramBytes = 0x100;  // 16 blocks
 constexpr int cNeverSearchedBaud = 1200;      // the search never speaks at this rate
 constexpr auto cLimit = 120s;                 // generous: a run takes a few seconds
+constexpr std::size_t cFewBlocksBytes = 0x20;  // 2 blocks
+// 160 blocks: their line time at 9600 (about 5.6 s) outweighs the protocol's
+// fixed pauses, which a write that ignores the line finishes within.
+constexpr std::size_t cManyBlocksBytes = 0xA00;
+constexpr mcsim::Ms cLateStartReply{2000};     // a bootloader still erasing
+constexpr mcsim::Ms cBlockPause{500};          // the tool's pause after the start reply
 
 bool Contains(const std::string& Text, const std::string& Part) {
   return Text.find(Part) != std::string::npos;
@@ -39,6 +47,11 @@ bool Contains(const std::string& Text, const std::string& Part) {
 std::string LastLine(std::string Text) {
   while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r')) Text.pop_back();
   return Text.substr(Text.find_last_of('\n') + 1);
+}
+
+template <class TDuration>
+double MsOf(TDuration D) {
+  return std::chrono::duration<double, std::milli>(D).count();
 }
 
 // How Windows names a file of ours: Wine serves / as drive Z:.
@@ -185,6 +198,69 @@ TEST_F(WineCliTest, NoControllerAnswersTheSearch) {
                             [&](const mcsim::RxByte& B) { return B.baud == Rate; }));
   }
   EXPECT_TRUE(Record.tx.empty());
+}
+
+// A file behind the port's name is no serial port: the search says so and
+// writes none of its probes into it.
+TEST_F(WineCliTest, AFileGivenAsThePortIsNotOpened) {
+  const fs::path File = Dir / "not-a-port";
+  { std::ofstream Create(File); }
+  const TComLink ToFile(cComNumber, File.string());
+  const TWineResult R = Cli({"version", "--port", ToFile.Name()});
+  EXPECT_EQ(R.ExitStatus, cExitNoController);
+  EXPECT_TRUE(Contains(R.Err, "COM12: \\\\.\\COM12\n  Could not be opened: not a serial device.\n"))
+      << R.Err;
+  EXPECT_EQ(fs::file_size(File), 0u);
+}
+
+// The port's faults that only time shows, on an echoing bus: (a) in
+// line-speed mode, the echo of the bus probe, still queued at the reopen,
+// passed for the bootloader's late start reply, so block 0 went out 500 ms
+// after the start command instead of 500 ms after the reply; (b) on a bare
+// pty, which takes bytes at once, writes returned before their line time, so
+// an update of many blocks took less than its characters need on the line.
+TEST_F(WineCliTest, UpdateOnABusTakesTheLinesTime) {
+  struct {
+    const char* Name;
+    bool LineSpeed;
+    mcsim::Ms StartReplyDelay;
+    std::size_t ProgramBytes;
+  } const cCases[] = {
+      {"late start reply", true, cLateStartReply, cFewBlocksBytes},
+      {"line time", false, mcsim::Ms{0}, cManyBlocksBytes},
+  };
+  for (const auto& Case : cCases) {
+    SCOPED_TRACE(Case.Name);
+    mcsim::Config Config = ModelConfig();
+    Config.link = mcsim::Link::EchoBus;
+    Config.lineSpeed = Case.LineSpeed;
+    Config.startReplyDelay = Case.StartReplyDelay;
+    StartSim(Config);
+    const auto Image = samplefw::MakeImage(cModel, Case.ProgramBytes);
+    const TWineResult R = Cli({"update", WriteFirmware(Image), "--port", Port()});
+    const auto Ended = mcsim::Clock::now();
+    EXPECT_EQ(R.ExitStatus, cExitDone) << R.Err;
+
+    const mcsim::Record Record = Sim->GetRecord();
+    ASSERT_EQ(Record.mcus.size(), 1u);
+    const auto& Flash = Record.mcus[0].flash;
+    ASSERT_GE(Flash.size(), samplefw::cProgramStart + Case.ProgramBytes);
+    EXPECT_TRUE(std::equal(Flash.begin() + samplefw::cProgramStart, Flash.end(),
+                           Image.begin() + samplefw::cProgramStart));
+    const auto Starts = Record.EventsOf(mcsim::EventKind::Start);
+    const auto Blocks = Record.EventsOf(mcsim::EventKind::Block);
+    ASSERT_EQ(Starts.size(), 1u);
+    ASSERT_FALSE(Blocks.empty());
+    EXPECT_GE(MsOf(Blocks.front().at - Starts.front().at),
+              MsOf(Case.StartReplyDelay + cBlockPause));
+
+    // From the first byte on the line to the tool's end, at least the line
+    // time of every character the tool sent.
+    mcsim::Clock::duration LineTime{0};
+    for (const mcsim::RxByte& B : Record.rx) LineTime += mcsim::CharTime(B.baud);
+    ASSERT_FALSE(Record.rx.empty());
+    EXPECT_GE(MsOf(Ended - Record.rx.front().at), MsOf(LineTime));
+  }
 }
 
 }  // namespace

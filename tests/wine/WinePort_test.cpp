@@ -1,14 +1,21 @@
 // The Win32 serial back end under Wine: port-agent.exe runs TCOMPort on a
 // COM port that the prefix serves from a pty, and the test plays the far
 // side, as the POSIX port tests do.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <termios.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "ComPort.h"
 #include "Pty.h"
@@ -21,6 +28,16 @@ constexpr int cAbsentComNumber = 13;  // no device behind it
 // Generous slack for upper bounds: the machine is shared and may be busy.
 constexpr double cSlackMs = 1500;
 constexpr int cSettleMs = 5000;  // longest wait for bytes to reach the program through Wine
+// How late WaitForInput may notice a byte: the transit through the pty and
+// Wine, and a busy machine. A wait that looks at the queue in sleeps of the
+// system timer (15.6 ms on Windows) would be later.
+constexpr double cWakeMs = 5;
+constexpr int cReplyDelayMs = 40;  // the far side's answer to the agent's "?"
+constexpr int cPingRounds = 5;
+// CPU the agent may use in a wait of cLongWaitMs with a byte waiting: a
+// spinning wait uses it all.
+constexpr int cLongWaitMs = 1000;
+constexpr double cWaitCpuShare = 0.25;
 
 std::string AllByteValues() {
   std::string S;
@@ -47,6 +64,28 @@ std::string Unhex(const std::string& Text) {
   }
   return Out;
 }
+
+// An empty regular file for as long as the object lives.
+class TempFile {
+ public:
+  TempFile() {
+    char Name[] = "/tmp/quarnel-wine-port-XXXXXX";
+    const int Fd = ::mkstemp(Name);
+    if (Fd >= 0) ::close(Fd);
+    Name_ = Name;
+  }
+  ~TempFile() { std::remove(Name_.c_str()); }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string& Path() const { return Name_; }
+  std::string Contents() const {
+    std::ifstream In(Name_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(In), {});
+  }
+
+ private:
+  std::string Name_;
+};
 
 // An answer of the agent: bytes (or a count) and the milliseconds taken.
 struct TTimed {
@@ -79,8 +118,12 @@ class WinePortTest : public testing::Test {
   std::string QueueReaches(int Count) {
     return Agent.Ask("waitque " + std::to_string(Count) + " " + std::to_string(cSettleMs));
   }
-  double WaitForInput(int MaxMs) {
-    return std::stod(Agent.Ask("waitinput " + std::to_string(MaxMs)));
+  // How long WaitForInput(MaxMs) took, and the CPU time meanwhile (as Value).
+  TTimed WaitForInput(int MaxMs) {
+    std::istringstream In(Agent.Ask("waitinput " + std::to_string(MaxMs)));
+    TTimed T;
+    In >> T.Ms >> T.Value;
+    return T;
   }
 
   Pty Line;
@@ -110,6 +153,15 @@ TEST_F(WinePortTest, OpensARawLineAtTheRateOnlyWhereADeviceIs) {
   TWineSession Elsewhere = AgentFor("COM" + std::to_string(cAbsentComNumber));
   EXPECT_EQ(Elsewhere.Ask("open 9600"), "0");
   EXPECT_EQ(Elsewhere.Ask("inque"), "-1");
+
+  // A file behind a port name opens as a file, but is no serial port.
+  const TempFile File;
+  const TComLink ToFile{cAbsentComNumber, File.Path()};
+  TWineSession OnFile = AgentFor(ToFile.Name());
+  EXPECT_EQ(OnFile.Ask("open 9600"), "0");
+  EXPECT_EQ(OnFile.Ask("openerror"), "not a serial device");
+  EXPECT_EQ(Timed(OnFile.Ask("write 2e")).Value, "0");
+  EXPECT_EQ(File.Contents(), "");
 }
 
 TEST_F(WinePortTest, EveryByteValuePassesBothWays) {
@@ -133,6 +185,12 @@ TEST_F(WinePortTest, QueueCountsAndPurge) {
   ASSERT_TRUE(Line.Send("ab"));
   EXPECT_EQ(QueueReaches(2), "2");
   EXPECT_EQ(Read(2).Value, "ab");
+  EXPECT_EQ(Agent.Ask("inque"), "0");
+
+  // A reopen starts empty: on a bus, an echo from before would pass for a reply.
+  ASSERT_TRUE(Line.Send("."));
+  EXPECT_EQ(QueueReaches(1), "1");
+  Open();
   EXPECT_EQ(Agent.Ask("inque"), "0");
 }
 
@@ -171,7 +229,7 @@ TEST_F(WinePortTest, ReadTimeOuts) {
 }
 
 TEST_F(WinePortTest, WriteIsBoundedWhenTheLineIsBlocked) {
-  Open();
+  Open(115200);  // a write lasts its line time: fast, so the line fills soon
   // The far side never reads: fill the line until it takes no more.
   ASSERT_GT(std::stoll(Agent.Ask("fill")), 0);
   const TTimed T = Write("0123456789");
@@ -180,20 +238,67 @@ TEST_F(WinePortTest, WriteIsBoundedWhenTheLineIsBlocked) {
   EXPECT_LT(T.Ms, 50 + cSlackMs);
 }
 
-TEST_F(WinePortTest, WaitForInputEndsOnInputOrAtTheLimit) {
+TEST_F(WinePortTest, WaitForInputEndsOnNewInputOrAtTheLimit) {
   Open();
-  EXPECT_GE(WaitForInput(50), 49);
+  const double Waited = WaitForInput(50).Ms;
+  EXPECT_GE(Waited, 49);
+  EXPECT_LT(Waited, 50 + cSlackMs);
 
-  BackgroundTask FarSide([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    Line.Send("!");
-  });
-  EXPECT_LT(WaitForInput(5000), 30 + cSlackMs);
-  FarSide.Join();
+  // The agent sends "?" and waits; the far side answers cReplyDelayMs after
+  // it came. Input that already waits does not end the wait: only new input
+  // does, within a few milliseconds (the median of a few rounds, as a busy
+  // machine delays single ones).
+  for (const bool AlreadyWaiting : {false, true}) {
+    SCOPED_TRACE(AlreadyWaiting ? "a byte already waits" : "nothing waits");
+    std::vector<double> Late;
+    for (int Round = 0; Round < cPingRounds; ++Round) {
+      ASSERT_EQ(Agent.Ask("purgein"), "ok");
+      if (AlreadyWaiting) {
+        ASSERT_TRUE(Line.Send("!"));
+        ASSERT_EQ(QueueReaches(1), "1");
+      }
+      double AnsweredAfterMs = 0;
+      BackgroundTask FarSide([&] {
+        if (Line.Receive(1, cSettleMs) != "?") return;
+        const auto Seen = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(std::chrono::milliseconds(cReplyDelayMs));
+        AnsweredAfterMs = MsSince(Seen);
+        Line.Send("!");
+      });
+      const TTimed T = Timed(Agent.Ask("pingwait 5000"));
+      FarSide.Join();
+      EXPECT_EQ(T.Value, AlreadyWaiting ? "2" : "1");
+      EXPECT_GE(T.Ms, AnsweredAfterMs);
+      Late.push_back(T.Ms - AnsweredAfterMs);
+    }
+    std::sort(Late.begin(), Late.end());
+    EXPECT_LT(Late[Late.size() / 2], cWakeMs);
+  }
 
-  // The "!" still waits: a brief pause, never the limit.
-  ASSERT_EQ(QueueReaches(1), "1");
-  EXPECT_LT(WaitForInput(5000), cSlackMs);
+  // A byte that waits all along: the wait lasts its limit without spinning.
+  const TTimed Long = WaitForInput(cLongWaitMs);
+  EXPECT_GE(Long.Ms, cLongWaitMs - 1);
+  EXPECT_LT(std::stod(Long.Value), cLongWaitMs * cWaitCpuShare);
+}
+
+// A UART with nothing behind it (the host's first, where it has one): Wine
+// left a cancelled wait for its receive event pending for ever, so every
+// search that reached such a port hung.
+TEST_F(WinePortTest, WaitForInputOnAUartEndsAtItsLimit) {
+  const char* const cUart = "/dev/ttyS0";
+  const int Fd = ::open(cUart, O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (Fd < 0) GTEST_SKIP() << cUart << " does not open here";
+  ::close(Fd);
+  const TComLink Uart(cAbsentComNumber, cUart);
+  TWineSession UartAgent = AgentFor(Uart.Name());
+  ASSERT_EQ(UartAgent.Ask("open 9600"), "1");
+  for (int Round = 0; Round < 2; ++Round) {
+    std::istringstream In(UartAgent.Ask("waitinput 50"));
+    double Ms = -1;
+    In >> Ms;
+    EXPECT_GE(Ms, 49);
+    EXPECT_LT(Ms, 50 + cSlackMs);
+  }
 }
 
 }  // namespace

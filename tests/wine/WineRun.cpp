@@ -208,6 +208,31 @@ TWineResult RunUnderWine(const std::string& Program, const std::vector<std::stri
   return Result;
 }
 
+TWineProgram::TWineProgram(const std::string& Program, const std::vector<std::string>& Args,
+                           std::chrono::seconds Limit, const TEnvironment& Extra) {
+  const TFd Null(::open("/dev/null", O_RDWR | O_CLOEXEC));
+  Pid = Spawn(WineCommand(Program, Args, Limit), Extra, Null.Get(), Null.Get(), Null.Get());
+}
+
+TWineProgram::~TWineProgram() {
+  if (!Ended) (void)Reap(Pid, TClock::now());
+}
+
+int TWineProgram::WaitExit(std::chrono::seconds Limit) {
+  if (Ended) return Status;
+  const auto Deadline = TClock::now() + Limit;
+  int Raw = 0;
+  for (;;) {
+    const pid_t Done = ::waitpid(Pid, &Raw, WNOHANG);
+    if (Done == Pid) break;
+    if (Done < 0 || TClock::now() >= Deadline) return -1;
+    std::this_thread::sleep_for(cExitPoll);
+  }
+  Ended = true;
+  Status = WIFEXITED(Raw) && !TimeoutStruck(WEXITSTATUS(Raw)) ? WEXITSTATUS(Raw) : -1;
+  return Status;
+}
+
 TWineSession::TWineSession(const std::string& Program, const TEnvironment& Extra) {
   // A program that died must fail the test, not end it with SIGPIPE.
   ::signal(SIGPIPE, SIG_IGN);

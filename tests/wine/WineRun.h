@@ -47,6 +47,26 @@ struct TWineResult {
 TWineResult RunUnderWine(const std::string& Program, const std::vector<std::string>& Args,
                          std::chrono::seconds Limit, const TEnvironment& Extra = {});
 
+// A Windows program left running while the test acts on it (a window);
+// ended when the object goes, if it has not ended by then.
+class TWineProgram {
+ public:
+  TWineProgram(const std::string& Program, const std::vector<std::string>& Args,
+               std::chrono::seconds Limit, const TEnvironment& Extra = {});
+  ~TWineProgram();
+  TWineProgram(const TWineProgram&) = delete;
+  TWineProgram& operator=(const TWineProgram&) = delete;
+
+  // The exit status once the program has ended within Limit; -1 when it has
+  // not (it keeps running) or did not exit by itself.
+  int WaitExit(std::chrono::seconds Limit);
+
+ private:
+  pid_t Pid = -1;
+  int Status = -1;
+  bool Ended = false;
+};
+
 // A Windows program spoken to one line at a time through its stdin and
 // stdout; quit when the object goes.
 class TWineSession {

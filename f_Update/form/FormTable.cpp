@@ -1,4 +1,4 @@
-#include "FormSpec.h"
+#include "FormTable.h"
 
 #include <cctype>
 #include <stdexcept>
@@ -11,7 +11,7 @@ using F = TLabelFit;
 using I = TControlId;
 }  // namespace
 
-const TControlSpec cFormControls[cControlCount] = {
+const TControlRow cFormControls[cControlCount] = {
     {I::lbPrompt, "lbPrompt", K::StatusLine, 0, 256, 483, 21, "", 13, -1, true, false, true, F::None, true},
     {I::Label1, "Label1", K::Label, 32, 80, 64, 13, "Firmware File:", 0, -1, true, false, true,
      F::KeepRightEdge, false},
@@ -42,9 +42,9 @@ std::string PortListItem(int Number) {
   return "COM" + std::to_string(Number);
 }
 
-const TControlSpec& ControlSpec(TControlId Id) {
-  for (const TControlSpec& Spec : cFormControls)
-    if (Spec.Id == Id) return Spec;
+const TControlRow& ControlRow(TControlId Id) {
+  for (const TControlRow& Row : cFormControls)
+    if (Row.Id == Id) return Row;
   throw std::out_of_range("no such control");
 }
 
@@ -52,8 +52,8 @@ std::string VersionCaption() {
   return std::string("Ver. ") + cQuarnelVersion;
 }
 
-std::string StartCaption(const TControlSpec& Spec) {
-  return Spec.Caption != nullptr ? Spec.Caption : VersionCaption();
+std::string StartCaption(const TControlRow& Row) {
+  return Row.Caption != nullptr ? Row.Caption : VersionCaption();
 }
 
 char AccessLetter(const char* Caption) {

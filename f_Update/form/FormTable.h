@@ -66,7 +66,7 @@ enum class TLabelFit { None, KeepRightEdge, KeepLeftEdge };
 // access letter), font pixels (0: the window's), tab index (-1: takes no
 // focus), enabled, checked, visible at start, how a label fits its text,
 // text centred in the control's box (else at its top left).
-struct TControlSpec {
+struct TControlRow {
   TControlId Id;
   const char* Name;
   TControlKind Kind;
@@ -78,11 +78,11 @@ struct TControlSpec {
   TLabelFit Fit;
   bool CentreText;
 };
-extern const TControlSpec cFormControls[cControlCount];
+extern const TControlRow cFormControls[cControlCount];
 
-const TControlSpec& ControlSpec(TControlId Id);
+const TControlRow& ControlRow(TControlId Id);
 // The caption a control starts with: Label4's is the version line.
-std::string StartCaption(const TControlSpec& Spec);
+std::string StartCaption(const TControlRow& Row);
 // "Ver. <version>", from the one version number.
 std::string VersionCaption();
 // The access letter of a caption ("&Update" -> 'U'), or 0 when it has none.

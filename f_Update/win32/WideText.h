@@ -1,0 +1,11 @@
+// UTF-8 texts of the loader and the rules as the UTF-16 texts of the Win32
+// controls, and back.
+#pragma once
+
+#include <string>
+
+#include "ComPort.h"  // windows.h, and Utf8OfWide
+
+std::wstring WideOfUtf8(const std::string& Text);
+std::string WindowTextUtf8(HWND Window);
+void SetWindowTextUtf8(HWND Window, const std::string& Text);
