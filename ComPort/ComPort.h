@@ -55,6 +55,8 @@ std::string SystemErrorText(std::int32_t Code);
 #ifdef _WIN32
 // UTF-8 of a system text in UTF-16 (NUL-terminated); empty for an empty one.
 std::string Utf8OfWide(const wchar_t* Text);
+// UTF-16 for the system of a UTF-8 text.
+std::wstring WideOfUtf8(const std::string& Text);
 // LastOpenError of a device that opened but is no serial port (a file, say).
 // Bit 29 marks a code of our own, so no system error is ever taken for it.
 constexpr std::int32_t cNotSerialDeviceError = 0x20000000 | 1;

@@ -70,14 +70,6 @@ constexpr std::int64_t cTimerTicksPerSecond = 10000000;
   throw std::out_of_range("Range check error");
 }
 
-std::wstring Utf16(const std::string& Utf8) {
-  const int Size = static_cast<int>(Utf8.size());
-  const int Len = ::MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), Size, nullptr, 0);
-  std::wstring Wide(static_cast<std::size_t>(std::max(Len, 0)), L'\0');
-  if (Len > 0) ::MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), Size, Wide.data(), Len);
-  return Wide;
-}
-
 void ApplyLineSettings(::DCB& Dcb, std::int32_t BaudRate) {
   std::uint32_t Flags = 0;
   auto* Raw = reinterpret_cast<unsigned char*>(&Dcb);
@@ -276,7 +268,7 @@ void WaitUntilSent(HANDLE Port, TClock::time_point LineEnd, TClock::time_point D
 bool TCOMPort::Open() {
   if (Enabled) Close();
   if (DeviceName.empty()) RangeError();
-  const std::wstring Name = Utf16(DeviceName);
+  const std::wstring Name = WideOfUtf8(DeviceName);
   FHandle = ::CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           cOpenFlags, nullptr);
   if (FHandle == INVALID_HANDLE_VALUE) {

@@ -17,6 +17,16 @@ std::string Utf8OfWide(const wchar_t* Text) {
   return Out;
 }
 
+std::wstring WideOfUtf8(const std::string& Text) {
+  if (Text.empty()) return {};
+  const int Size = static_cast<int>(Text.size());
+  const int Length = ::MultiByteToWideChar(CP_UTF8, 0, Text.data(), Size, nullptr, 0);
+  if (Length <= 0) return {};
+  std::wstring Wide(static_cast<std::size_t>(Length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, Text.data(), Size, Wide.data(), Length);
+  return Wide;
+}
+
 TPortAccess PortAccessOfError(std::int32_t Code) {
   switch (static_cast<DWORD>(Code)) {
     case ERROR_SUCCESS:

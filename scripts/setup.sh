@@ -20,7 +20,7 @@ TOOL_PACKAGES=(
 TEST_PACKAGES=(
   libgtest-dev
   qt6-base-private-dev  # a window test reads the title the system shows, as the toolkit makes it
-  g++-mingw-w64-x86-64  # the cross-compile stage of the layers below the window
+  g++-mingw-w64-x86-64  # the cross-compile stage of both programs for Windows
 )
 PACKAGE_PACKAGES=(
   dpkg-dev  # dpkg-shlibdeps computes the package's dependencies from the binaries

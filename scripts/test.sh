@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test; then does it again under
-# AddressSanitizer and UndefinedBehaviorSanitizer; then cross-compiles the
-# layers below the window for Windows. Each stage has a build folder of its
+# AddressSanitizer and UndefinedBehaviorSanitizer; then cross-compiles both
+# programs for Windows and tests them under Wine; then the Debian package.
+# Each stage has a build folder of its
 # own, so the folder that scripts/run.sh builds (tests off) is never reused
 # here. Exits non-zero on any failure, and when a test stage finds no test.
 set -euo pipefail
@@ -28,7 +29,7 @@ echo "== build and test under ASan and UBSan"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   test_stage build-asan -DCMAKE_BUILD_TYPE=Debug -DQUARNEL_SANITIZE=ON
 
-echo "== cross-compile the layers below the window for Windows"
+echo "== cross-compile both programs for Windows"
 scripts/cross-windows.sh
 
 # ---- Windows: the cross build's tests and programs under Wine ----

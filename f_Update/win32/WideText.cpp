@@ -2,16 +2,6 @@
 
 #include <vector>
 
-std::wstring WideOfUtf8(const std::string& Text) {
-  if (Text.empty()) return {};
-  const int Size = static_cast<int>(Text.size());
-  const int Length = ::MultiByteToWideChar(CP_UTF8, 0, Text.data(), Size, nullptr, 0);
-  if (Length <= 0) return {};
-  std::wstring Wide(static_cast<std::size_t>(Length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, Text.data(), Size, Wide.data(), Length);
-  return Wide;
-}
-
 std::string WindowTextUtf8(HWND Window) {
   const int Length = ::GetWindowTextLengthW(Window);
   if (Length <= 0) return {};

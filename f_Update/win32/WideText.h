@@ -4,8 +4,7 @@
 
 #include <string>
 
-#include "ComPort.h"  // windows.h, and Utf8OfWide
+#include "ComPort.h"  // windows.h, Utf8OfWide and WideOfUtf8
 
-std::wstring WideOfUtf8(const std::string& Text);
 std::string WindowTextUtf8(HWND Window);
 void SetWindowTextUtf8(HWND Window, const std::string& Text);

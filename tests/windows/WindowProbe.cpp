@@ -52,14 +52,6 @@ constexpr int cTextLimit = 4096;
 // How far inside a control's left edge a pixel is read: clear of its border.
 constexpr int cPixelInset = 3;
 
-std::wstring Wide(const std::string& Utf8) {
-  const int Size = static_cast<int>(Utf8.size());
-  const int Len = ::MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), Size, nullptr, 0);
-  std::wstring Out(static_cast<std::size_t>(Len > 0 ? Len : 0), L'\0');
-  if (Len > 0) ::MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), Size, Out.data(), Len);
-  return Out;
-}
-
 // A window's text on one line: line breaks become " / ", so that every
 // answer stays one line.
 std::string TextOf(HWND Window) {
@@ -274,7 +266,7 @@ std::string BoxSetText(std::istringstream& Args) {
   const HWND Dialog = ProgramDialog();
   const HWND Child = Dialog != nullptr ? ::GetDlgItem(Dialog, Id) : nullptr;
   if (Child == nullptr) return "none";
-  ::SendMessageW(Child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(Rest(Args)).c_str()));
+  ::SendMessageW(Child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WideOfUtf8(Rest(Args)).c_str()));
   return "ok";
 }
 
@@ -337,7 +329,7 @@ std::string Answer(const std::string& Line) {
     std::string Name;
     Args >> Name;
     ::SendMessageW(ControlNamed(Name), WM_SETTEXT, 0,
-                   reinterpret_cast<LPARAM>(Wide(Rest(Args)).c_str()));
+                   reinterpret_cast<LPARAM>(WideOfUtf8(Rest(Args)).c_str()));
     return "ok";
   }
   if (Command == "click") {
