@@ -138,11 +138,17 @@ std::string TfUpdate::FileName() const {
 }
 
 void TfUpdate::DisableAllComponent() {
+  // A disabled control loses the keyboard focus; remember where it was, so
+  // the keyboard goes on from there once the operation is over.
+  const HWND Focus = ::GetFocus();
+  if (Focus != nullptr && ::IsChild(FHandle, Focus)) FFocus = Focus;
   Rules.DisableAllComponent();
 }
 
 void TfUpdate::EnableAllComponent() {
   Rules.EnableAllComponent();
+  const bool Lost = ::GetFocus() == nullptr && ::GetActiveWindow() == FHandle;
+  if (Lost && FFocus != nullptr && ::IsWindowEnabled(FFocus)) ::SetFocus(FFocus);
 }
 
 // IFormControls ---------------------------------------------------------------

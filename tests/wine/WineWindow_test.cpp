@@ -296,6 +296,9 @@ TEST_F(WineWindowTest, UpdatesAndShowsTheVersionThroughTheWindow) {
   ExpectFlashIs(Image);
   EXPECT_TRUE(Seen(TControlId::btPGMLoad).Enabled);
   EXPECT_TRUE(Seen(TControlId::btVersion).Enabled);
+  // The keyboard goes on where it left off: the control that had the focus
+  // got it back when it was enabled again (disabling it took it away).
+  EXPECT_NE(Ask("focus"), "-");
   EXPECT_EQ(Ask("box 0"), "none");
 }
 
