@@ -15,6 +15,7 @@
 #include "SampleImage.h"
 #include "Line.h"
 #include "Sim.h"
+#include "SimOnCom.h"
 #include "WineRun.h"
 
 namespace fs = std::filesystem;
@@ -54,40 +55,10 @@ double MsOf(TDuration D) {
   return std::chrono::duration<double, std::milli>(D).count();
 }
 
-// How Windows names a file of ours: Wine serves / as drive Z:.
-std::string WindowsPath(const fs::path& Path) {
-  std::string Text = "Z:" + Path.string();
-  std::replace(Text.begin(), Text.end(), '/', '\\');
-  return Text;
-}
-
-class WineCliTest : public testing::Test {
+class WineCliTest : public TSimOnCom {
  protected:
-  WineCliTest() { fs::create_directories(Dir); }
-  ~WineCliTest() override {
-    ComLink.reset();
-    Sim.reset();
-    std::error_code Error;
-    fs::remove_all(Dir, Error);
-  }
+  WineCliTest() : TSimOnCom(cComNumber, cModel, "cli") {}
 
-  void StartSim(const mcsim::Config& Config) {
-    ComLink.reset();
-    Sim.reset();
-    Sim = std::make_unique<mcsim::Sim>(Config);
-    ComLink = std::make_unique<TComLink>(cComNumber, Sim->SlaveName());
-    Sim->Start();
-  }
-  static mcsim::Config ModelConfig() {
-    mcsim::Config Config;
-    Config.modelCode = cModel;
-    return Config;
-  }
-  std::string WriteFirmware(const std::vector<std::uint8_t>& Image) {
-    const fs::path File = Dir / "fw.QRV";
-    EXPECT_TRUE(samplefw::WriteImage(File.string(), Image));
-    return WindowsPath(File);
-  }
   TWineResult Cli(const std::vector<std::string>& Args) {
     TWineResult R = RunUnderWine(WindowsProgram("cli/quarnel-cli.exe"), Args, cLimit);
     EXPECT_FALSE(R.TimedOut);
@@ -95,9 +66,6 @@ class WineCliTest : public testing::Test {
   }
   std::string Port() const { return ComLink->Name(); }
 
-  fs::path Dir = fs::temp_directory_path() / ("quarnel-wine-cli-" + std::to_string(getpid()));
-  std::unique_ptr<mcsim::Sim> Sim;
-  std::unique_ptr<TComLink> ComLink;
 };
 
 TEST_F(WineCliTest, VersionOfARunningControllerOrOneInItsBootloader) {

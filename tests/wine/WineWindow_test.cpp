@@ -19,6 +19,7 @@
 #include "FormTable.h"
 #include "SampleImage.h"
 #include "Sim.h"
+#include "SimOnCom.h"
 #include "WineRun.h"
 
 namespace fs = std::filesystem;
@@ -38,12 +39,6 @@ constexpr auto cPoll = 100ms;
 constexpr int cHighDpi = 144;
 
 const std::string cUpdateDone = "Update Complete. Turn off power.";
-
-std::string WindowsPath(const fs::path& Path) {
-  std::string Text = "Z:" + Path.string();
-  std::replace(Text.begin(), Text.end(), '/', '\\');
-  return Text;
-}
 
 std::vector<std::string> Words(const std::string& Line) {
   std::istringstream In(Line);
@@ -72,39 +67,18 @@ const char* Name(TControlId Id) {
   return ControlRow(Id).Name;
 }
 
-class WineWindowTest : public testing::Test {
+class WineWindowTest : public TSimOnCom {
  protected:
-  WineWindowTest() {
-    fs::create_directories(Dir);
+  WineWindowTest() : TSimOnCom(cComNumber, cModel, "window") {
     Absent = std::make_unique<TComLink>(cAbsentComNumber, Dir.string());
   }
   ~WineWindowTest() override {
     if (Probe) Ask("end");
     Probe.reset();
     Window.reset();
-    ComLink.reset();
-    Sim.reset();
     Absent.reset();
-    std::error_code Error;
-    fs::remove_all(Dir, Error);
   }
 
-  void StartSim(const mcsim::Config& Config) {
-    ComLink.reset();
-    Sim = std::make_unique<mcsim::Sim>(Config);
-    ComLink = std::make_unique<TComLink>(cComNumber, Sim->SlaveName());
-    Sim->Start();
-  }
-  static mcsim::Config ModelConfig() {
-    mcsim::Config Config;
-    Config.modelCode = cModel;
-    return Config;
-  }
-  std::string WriteFirmware(const std::vector<std::uint8_t>& Image) {
-    const fs::path File = Dir / "fw.QRV";
-    EXPECT_TRUE(samplefw::WriteImage(File.string(), Image));
-    return WindowsPath(File);
-  }
   void OpenWindow() {
     Window = std::make_unique<TWineProgram>(WindowsProgram("app/quarnel.exe"),
                                             std::vector<std::string>{}, cProgramLimit);
@@ -145,10 +119,7 @@ class WineWindowTest : public testing::Test {
     EXPECT_EQ(Record.Count(mcsim::EventKind::Finish), 1u);
   }
 
-  fs::path Dir = fs::temp_directory_path() / ("quarnel-wine-window-" + std::to_string(getpid()));
   std::unique_ptr<TComLink> Absent;
-  std::unique_ptr<mcsim::Sim> Sim;
-  std::unique_ptr<TComLink> ComLink;
   std::unique_ptr<TWineProgram> Window;
   std::unique_ptr<TWineSession> Probe;
 };
