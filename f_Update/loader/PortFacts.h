@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct TDeniedFacts {
   std::string Owner;             // the device's owner
   std::string Group;             // the device's group
   std::string Mode;              // its permissions as ls shows them: "crw-rw----"
+  bool CharDevice = false;       // a character device: only such a device can be a serial port
   bool GroupMayOpen = false;     // the group may read and write it
   bool AccountInGroup = false;   // the user's account is a member of the group now
   bool SessionHasGroup = false;  // this process runs with the group
@@ -34,6 +36,14 @@ struct TPortFacts {
 
 // The facts that explain Access for Device; nothing for the other causes.
 TPortFacts GatherPortFacts(const std::string& Device, TPortAccess Access);
+
+#ifdef __linux__
+// The processes under ProcRoot (normally "/proc") with a descriptor open on
+// Device, told by the paths their descriptor links name: nothing is looked up
+// through another process's descriptor, and a process that ends during the
+// scan is passed over.
+std::set<std::int64_t> ProcessesWithOpen(const std::string& ProcRoot, const std::string& Device);
+#endif
 
 // Texts on where this platform keeps its serial ports.
 struct TPlatformPortTexts {

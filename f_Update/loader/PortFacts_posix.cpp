@@ -1,6 +1,7 @@
 // POSIX side of the port facts: the device file's owner, group and mode and
 // our own groups for a permission denied; on Linux, the process holding a
 // busy port from /proc (its lock in /proc/locks, else an open descriptor).
+#include <dirent.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -11,9 +12,12 @@
 #endif
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -31,6 +35,7 @@ constexpr int cMaxGroups = 1024;  // more groups than any account has
 constexpr std::size_t cMaxNameSize = 64;  // a process name is the system's, cut to this
 constexpr const char* cProcFolder = "/proc";
 constexpr const char* cProcLocks = "/proc/locks";
+constexpr const char* cDevFolder = "/dev/";
 #endif
 
 std::string UserName(uid_t Uid) {
@@ -45,7 +50,11 @@ std::string GroupName(gid_t Gid) {
 
 // "crw-rw----", as ls -l shows the mode.
 std::string ModeText(mode_t Mode) {
-  std::string Text = S_ISCHR(Mode) ? "c" : S_ISDIR(Mode) ? "d" : S_ISLNK(Mode) ? "l" : "-";
+  std::string Text = S_ISCHR(Mode)   ? "c"
+                     : S_ISBLK(Mode) ? "b"
+                     : S_ISDIR(Mode) ? "d"
+                     : S_ISLNK(Mode) ? "l"
+                                     : "-";
   const mode_t Bits[] = {S_IRUSR, S_IWUSR, S_IXUSR, S_IRGRP, S_IWGRP,
                          S_IXGRP, S_IROTH, S_IWOTH, S_IXOTH};
   const char Letters[] = "rwxrwxrwx";
@@ -90,6 +99,7 @@ TDeniedFacts DeniedFacts(const std::string& Device) {
   F.Owner = UserName(St.st_uid);
   F.Group = GroupName(St.st_gid);
   F.Mode = ModeText(St.st_mode);
+  F.CharDevice = S_ISCHR(St.st_mode);
   F.GroupMayOpen = (St.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
   F.AccountInGroup = AccountHas(::geteuid(), St.st_gid);
   F.SessionHasGroup = SessionHas(St.st_gid);
@@ -127,24 +137,46 @@ std::set<std::int64_t> LockHolders(const struct stat& St) {
   return Pids;
 }
 
-// The processes with a descriptor open on the character device Rdev; only
-// those whose /proc entries we may read.
-std::set<std::int64_t> Openers(dev_t Rdev) {
-  std::set<std::int64_t> Pids;
-  std::error_code Error;
-  for (const auto& Process : fs::directory_iterator(cProcFolder, Error)) {
-    const std::string Name = Process.path().filename().string();
-    if (Name.empty() || Name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::error_code FdError;
-    for (const auto& Fd : fs::directory_iterator(Process.path() / "fd", FdError)) {
-      struct stat St {};
-      if (::stat(Fd.path().c_str(), &St) == 0 && S_ISCHR(St.st_mode) && St.st_rdev == Rdev) {
-        Pids.insert(std::strtoll(Name.c_str(), nullptr, 10));
-        break;
-      }
-    }
+using TDir = std::unique_ptr<DIR, int (*)(DIR*)>;
+
+TDir OpenFolder(const std::string& Path) {
+  return TDir(::opendir(Path.c_str()), ::closedir);
+}
+
+bool AllDigits(const char* Name) {
+  return *Name != '\0' && std::strspn(Name, "0123456789") == std::strlen(Name);
+}
+
+// The path a descriptor link names; empty when it cannot be read (its
+// process has ended, or is not ours to look into).
+std::string LinkTarget(const std::string& Link) {
+  char Target[PATH_MAX];
+  const ssize_t Size = ::readlink(Link.c_str(), Target, sizeof Target);
+  if (Size <= 0 || static_cast<std::size_t>(Size) >= sizeof Target) return {};
+  return std::string(Target, static_cast<std::size_t>(Size));
+}
+
+// Whether a descriptor link's target is the device Real (a resolved path)
+// with the number Rdev: by its path, or another node of it in /dev. Only a
+// path in /dev is looked up, and by us: a lookup through the descriptor, or
+// of a path anywhere, could block on a network mount that no longer answers.
+bool NamesDevice(const std::string& Target, const std::string& Real, dev_t Rdev) {
+  if (Target == Real) return true;
+  if (Target.compare(0, std::strlen(cDevFolder), cDevFolder) != 0) return false;
+  struct stat St {};
+  return ::stat(Target.c_str(), &St) == 0 && S_ISCHR(St.st_mode) && St.st_rdev == Rdev;
+}
+
+// Whether a descriptor under the fd folder names the device. A process that
+// ends meanwhile reads as an empty or missing folder: no.
+bool HasOpen(const std::string& FdFolder, const std::string& Real, dev_t Rdev) {
+  const TDir Folder = OpenFolder(FdFolder);
+  if (!Folder) return false;
+  while (const dirent* Entry = ::readdir(Folder.get())) {
+    if (!AllDigits(Entry->d_name)) continue;
+    if (NamesDevice(LinkTarget(FdFolder + "/" + Entry->d_name), Real, Rdev)) return true;
   }
-  return Pids;
+  return false;
 }
 
 std::string ProcessName(std::int64_t Pid) {
@@ -162,7 +194,7 @@ std::vector<TPortHolder> Holders(const std::string& Device) {
   // Exclusive mode (TIOCEXCL) leaves no trace of its owner, nor does a lock
   // whose taker has ended: then any process with the device open is the best
   // the system can say.
-  if (Pids.empty() && S_ISCHR(St.st_mode)) Pids = Openers(St.st_rdev);
+  if (Pids.empty() && S_ISCHR(St.st_mode)) Pids = ProcessesWithOpen(cProcFolder, Device);
   Pids.erase(::getpid());  // our own descriptors are closed or about to be
   std::vector<TPortHolder> Out;
   for (const std::int64_t Pid : Pids) Out.push_back({Pid, ProcessName(Pid)});
@@ -175,6 +207,25 @@ std::vector<TPortHolder> Holders(const std::string&) {
 #endif
 
 }  // namespace
+
+#ifdef __linux__
+std::set<std::int64_t> ProcessesWithOpen(const std::string& ProcRoot, const std::string& Device) {
+  char Real[PATH_MAX];
+  struct stat Own {};
+  if (::realpath(Device.c_str(), Real) == nullptr || ::stat(Real, &Own) != 0 ||
+      !S_ISCHR(Own.st_mode))
+    return {};
+  std::set<std::int64_t> Pids;
+  const TDir Processes = OpenFolder(ProcRoot);
+  if (!Processes) return Pids;
+  while (const dirent* Entry = ::readdir(Processes.get())) {
+    if (!AllDigits(Entry->d_name)) continue;
+    if (HasOpen(ProcRoot + "/" + Entry->d_name + "/fd", Real, Own.st_rdev))
+      Pids.insert(std::strtoll(Entry->d_name, nullptr, 10));
+  }
+  return Pids;
+}
+#endif
 
 TPortFacts GatherPortFacts(const std::string& Device, TPortAccess Access) {
   TPortFacts Facts;

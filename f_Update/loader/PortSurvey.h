@@ -45,4 +45,9 @@ TPortAccess CheckPortAccess(const std::string& Device, std::string& Detail);
 // from the device itself and are passed on as they are: the caller makes
 // them safe to show.
 std::string DescribeTty(const std::string& SysClassTty, const std::string& TtyName);
+// The name under DevFolder (normally "/dev") of the device Device resolves
+// to, as sysfs names the tty: "ttyUSB0" for /dev/ttyUSB0 and for any link to
+// it, such as one under /dev/serial/by-id. Empty when Device does not exist
+// or resolves to nothing under DevFolder.
+std::string TtyNameOf(const std::string& DevFolder, const std::string& Device);
 #endif

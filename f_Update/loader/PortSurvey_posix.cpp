@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* cSysClassTty = "/sys/class/tty";
-constexpr const char* cDevFolder = "/dev/";
+constexpr const char* cDevFolder = "/dev";
 // How far above a tty's device its USB device may sit: the interface, then
 // (for usb-serial ports) the port device in between.
 constexpr int cUsbLevelsUp = 4;
@@ -106,13 +108,24 @@ std::string DescribeTty(const std::string& SysClassTty, const std::string& TtyNa
   return Text;
 }
 
+std::string TtyNameOf(const std::string& DevFolder, const std::string& Device) {
+  char Folder[PATH_MAX];
+  char Real[PATH_MAX];
+  if (::realpath(DevFolder.c_str(), Folder) == nullptr ||
+      ::realpath(Device.c_str(), Real) == nullptr)
+    return {};
+  const std::string Prefix = std::string(Folder) + "/";
+  const std::string Path = Real;
+  if (Path.compare(0, Prefix.size(), Prefix) != 0) return {};
+  return Path.substr(Prefix.size());
+}
+
 bool DescribeDevice(const std::string& Device, std::string& Info) {
   struct stat Status {};
   if (::stat(Device.c_str(), &Status) != 0) return false;
-  const std::string Prefix = cDevFolder;
   Info.clear();
-  if (Device.compare(0, Prefix.size(), Prefix) == 0)
-    Info = DescribeTty(cSysClassTty, Device.substr(Prefix.size()));
+  const std::string TtyName = TtyNameOf(cDevFolder, Device);
+  if (!TtyName.empty()) Info = DescribeTty(cSysClassTty, TtyName);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include "SearchRecord.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -18,6 +19,13 @@ const char* const cAbsentAdvice =
 const char* const cAskAdministrator =
     "Ask the administrator of this computer for access to the device.";
 const char* const cLogInAgain = "log out and in again: the group counts from the next login.";
+const char* const cRootLikeAdvice =
+    "That group gives far more than this device: ask the administrator of this computer for "
+    "access to the device.";
+const char* const cNotSerial = "Could not be opened: not a serial device.";
+// Groups whose members may do what root does, or read what only root may:
+// never the advice for a serial port.
+const char* const cRootLikeGroups[] = {"root", "disk", "kmem", "shadow", "tty", "sudo", "wheel"};
 const char* const cShellSafe = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-";
 
 // The causes a user can act on at once come first.
@@ -65,8 +73,22 @@ std::string RateList(const std::vector<std::int32_t>& Rates) {
   return ListWords(Words, " or ");
 }
 
+bool RootLike(const std::string& Group) {
+  return std::any_of(std::begin(cRootLikeGroups), std::end(cRootLikeGroups),
+                     [&](const char* Name) { return Group == Name; });
+}
+
+std::string JoinAdvice(const std::string& Group) {
+  if (RootLike(Group)) return cRootLikeAdvice;
+  return "Join the group with\n    sudo usermod -aG " + ShellWord(Group) + " \"$USER\"\nthen " +
+         cLogInAgain;
+}
+
 TCause Denied(const TDeniedFacts& F) {
   if (!F.Known) return {cRankDenied, "Permission denied.", ""};
+  // A disk or a file was named: no group makes it a port, as the port's own
+  // Open says of it when it does open.
+  if (!F.CharDevice) return {cRankFailed, cNotSerial, ""};
   const std::string You = "you (" + F.User + ")";
   const std::string Group = Quoted(F.Group);
   if (!F.GroupMayOpen)
@@ -78,8 +100,7 @@ TCause Denied(const TDeniedFacts& F) {
     return {cRankDenied,
             "Permission denied: the device belongs to group " + Group + ", and " + You +
                 " are not in it.",
-            "Join the group with\n    sudo usermod -aG " + ShellWord(F.Group) +
-                " \"$USER\"\nthen " + cLogInAgain};
+            JoinAdvice(F.Group)};
   if (!F.SessionHasGroup)
     return {cRankDenied,
             "Permission denied: " + You + " are in group " + Group +

@@ -2,16 +2,21 @@
 // which state, without touching the line.
 #include "PortSurvey.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "ComPort.h"
+#include "PortFacts.h"
 #include "Pty.h"
 
 namespace fs = std::filesystem;
@@ -88,6 +93,31 @@ TEST(DescribeTty, UsbIdentityAndDriverOrDriverAlone) {
     EXPECT_EQ(DescribeTty(Sys.ClassTty(), Name), Expected) << Name;
 }
 
+// sysfs knows a tty by its own name only: a link such as those under
+// /dev/serial/by-id is resolved first.
+TEST(TtyNameOf, TheNameTheDeviceResolvesTo) {
+  const fs::path Root = fs::temp_directory_path() / ("quarnel-dev-" + std::to_string(getpid()));
+  const fs::path Dev = Root / "dev";
+  fs::create_directories(Dev / "serial/by-id");
+  fs::create_directories(Dev / "pts");
+  std::ofstream(Dev / "ttyUSB0").put('\0');
+  std::ofstream(Dev / "pts/3").put('\0');
+  std::ofstream(Root / "outside").put('\0');
+  fs::create_symlink("../../ttyUSB0", Dev / "serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0");
+  fs::create_symlink(Root / "outside", Dev / "ttyOut");
+  const std::pair<fs::path, std::string> cCases[] = {
+      {Dev / "ttyUSB0", "ttyUSB0"},
+      {Dev / "serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0", "ttyUSB0"},
+      {Dev / "serial/../ttyUSB0", "ttyUSB0"},
+      {Dev / "pts/3", "pts/3"},
+      {Dev / "ttyOut", ""},
+      {Dev / "ttyUSB9", ""},
+  };
+  for (const auto& [Device, Expected] : cCases)
+    EXPECT_EQ(TtyNameOf(Dev.string(), Device.string()), Expected) << Device;
+  fs::remove_all(Root);
+}
+
 TEST(SurveyPorts, ListsPresentPortsInOrderWithTheirStateAndSendsNothing) {
   Pty Free;
   Pty Held;
@@ -116,5 +146,72 @@ TEST(SurveyPorts, ListsPresentPortsInOrderWithTheirStateAndSendsNothing) {
   EXPECT_EQ(After.c_lflag, Before.c_lflag);
   EXPECT_EQ(After.c_iflag, Before.c_iflag);
 }
+
+#ifdef __linux__
+// Children that open many descriptors and end at once, reaped at once, so
+// their /proc entries vanish while a scan is reading them.
+class TChurn {
+ public:
+  TChurn()
+      : Worker([this] {
+          while (!Stop) {
+            const pid_t Pid = ::fork();
+            if (Pid == 0) {
+              for (int I = 0; I < cDescriptors; ++I) (void)!::dup(0);
+              ::_exit(0);
+            }
+            if (Pid > 0) ::waitpid(Pid, nullptr, 0);
+          }
+        }) {}
+  ~TChurn() {
+    Stop = true;
+    Worker.Join();
+  }
+
+ private:
+  static constexpr int cDescriptors = 500;
+  std::atomic<bool> Stop{false};
+  BackgroundTask Worker;
+};
+
+// A process counts when a descriptor link names the device's own path; the
+// link's target is never followed, so an alias elsewhere does not count.
+TEST(ProcessesWithOpen, ByTheNamesTheDescriptorLinksGive) {
+  Pty Line;
+  const fs::path Root = fs::temp_directory_path() / ("quarnel-proc-" + std::to_string(getpid()));
+  const fs::path Alias = Root / "alias";
+  const std::pair<const char*, std::string> cLinks[] = {
+      {"100/fd/3", Line.SlavePath()},
+      {"101/fd/0", "/dev/null"},
+      {"102/fd/4", Line.SlavePath() + " (deleted)"},
+      {"103/fd/5", Alias.string()},
+      {"self/fd/3", Line.SlavePath()},
+  };
+  fs::create_directories(Root / "104");  // no fd folder: ended, or not ours to read
+  fs::create_symlink(Line.SlavePath(), Alias);
+  for (const auto& [Link, Target] : cLinks) {
+    fs::create_directories((Root / Link).parent_path());
+    fs::create_symlink(Target, Root / Link);
+  }
+  const std::set<std::int64_t> Expected = {100};
+  EXPECT_EQ(ProcessesWithOpen(Root.string(), Line.SlavePath()), Expected);
+  EXPECT_EQ(ProcessesWithOpen(Root.string(), Alias.string()), Expected);  // the link resolved
+  fs::remove_all(Root);
+}
+
+TEST(ProcessesWithOpen, ScanningWhileProcessesEndThrowsNothing) {
+  Pty Line;
+  constexpr auto cRaceTime = std::chrono::seconds(1);
+  TChurn Churn;
+  int Scans = 0;
+  for (const auto End = std::chrono::steady_clock::now() + cRaceTime;
+       std::chrono::steady_clock::now() < End; ++Scans) {
+    // We hold the line ourselves, so every scan must find us.
+    std::set<std::int64_t> Pids;
+    ASSERT_NO_THROW(Pids = ProcessesWithOpen("/proc", Line.SlavePath())) << "scan " << Scans;
+    ASSERT_EQ(Pids.count(::getpid()), 1u);
+  }
+}
+#endif
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,16 +22,22 @@
 #include "Pty.h"
 #include "SimSearch.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
 constexpr uid_t cNobody = 65534;
 const char* const cNoSuchDevice = "/dev/quarnel-no-such-port";
+const char* const cRootLikeAdvice =
+    "That group gives far more than this device: ask the administrator of this computer for "
+    "access to the device.";
 
 enum class TDevice {
   Silent,      // a line on which nothing answers
   Held,        // a line that another process holds with a lock
   Missing,     // a path with no device behind it
   Denied,      // a line the searching user may not open
+  Disk,        // a block device, such as a disk typed in by mistake
   Controller,  // the simulator
 };
 
@@ -58,6 +65,10 @@ const TCase cCases[] = {
      "{1}\n"
      "  In use by another program: loader_tests (process {pid}).\n"
      "Close that program, then try again."},
+    {"block device", {TDevice::Disk}, "{1}",
+     "{1} permission denied",
+     "{1}\n"
+     "  Could not be opened: not a serial device."},
     {"path that does not exist", {TDevice::Missing}, "{1}",
      "{1} absent",
      "{1}\n"
@@ -125,6 +136,16 @@ std::string Summary(const TSearchRecord& Record) {
     }
   }
   return Out;
+}
+
+// A block device of this system, or empty when there is none.
+std::string AnyBlockDevice() {
+  std::error_code Error;
+  for (fs::directory_iterator It("/dev", Error), End; !Error && It != End; It.increment(Error)) {
+    struct stat St {};
+    if (::lstat(It->path().c_str(), &St) == 0 && S_ISBLK(St.st_mode)) return It->path().string();
+  }
+  return {};
 }
 
 // A process of its own that opens Path and holds its lock until destroyed.
@@ -213,6 +234,11 @@ TEST(SearchRecord, EachCauseIsRecordedAndExplainedWithItsNextStep) {
     std::vector<std::unique_ptr<Pty>> Lines;
     std::optional<THolder> Holder;
     bool Unprivileged = false;
+    bool DeniedLine = false;
+    const std::string Disk = AnyBlockDevice();
+    const bool DiskNeeded =
+        std::find(C.Devices.begin(), C.Devices.end(), TDevice::Disk) != C.Devices.end();
+    if (DiskNeeded && Disk.empty()) continue;  // no block device here to try
     for (std::size_t I = 0; I < C.Devices.size(); ++I) {
       std::string Path;
       switch (C.Devices[I]) {
@@ -221,6 +247,10 @@ TEST(SearchRecord, EachCauseIsRecordedAndExplainedWithItsNextStep) {
           break;
         case TDevice::Controller:
           Path = B.Sim.DevicePath();
+          break;
+        case TDevice::Disk:
+          Path = Disk;
+          Unprivileged = true;
           break;
         default:
           Lines.push_back(std::make_unique<Pty>());
@@ -231,7 +261,7 @@ TEST(SearchRecord, EachCauseIsRecordedAndExplainedWithItsNextStep) {
           }
           if (C.Devices[I] == TDevice::Denied) {
             DenyAccess(*Lines.back());
-            Unprivileged = true;
+            Unprivileged = DeniedLine = true;
           }
       }
       B.Devices[static_cast<int>(I) + 1] = Path;
@@ -255,7 +285,7 @@ TEST(SearchRecord, EachCauseIsRecordedAndExplainedWithItsNextStep) {
     const std::string Got = Unprivileged ? AsUnprivileged(Search) : Search();
 
     std::string Details = Expand(C.Details);
-    if (Unprivileged && ::geteuid() != 0) {
+    if (DeniedLine && ::geteuid() != 0) {
       const passwd* Me = ::getpwuid(::geteuid());
       Details = Expand("{1}\n  Permission denied: its permissions (c---------, owner " +
                        std::string(Me->pw_name) + ", group \"tty\") do not let you (" +
@@ -284,39 +314,52 @@ TEST(SearchRecord, EachCauseIsRecordedAndExplainedWithItsNextStep) {
 // device and whether the user is, or is about to be, among them.
 TEST(SearchRecord, PermissionDeniedAdviceFollowsTheGroupAndTheSession) {
   struct TDeniedCase {
-    bool GroupMayOpen, AccountInGroup, SessionHasGroup;
+    bool CharDevice, GroupMayOpen, AccountInGroup, SessionHasGroup;
     const char* Group;
     const char* Text;
   } const cDeniedCases[] = {
-      {true, false, false, "dialout",
+      {true, true, false, false, "dialout",
        "  Permission denied: the device belongs to group \"dialout\", and you (ann) are not in "
        "it.\n"
        "Join the group with\n    sudo usermod -aG dialout \"$USER\"\n"
        "then log out and in again: the group counts from the next login."},
-      {true, false, false, "serial ports",
+      {true, true, false, false, "serial ports",
        "  Permission denied: the device belongs to group \"serial ports\", and you (ann) are not "
        "in it.\nJoin the group with\n    sudo usermod -aG 'serial ports' \"$USER\"\n"
        "then log out and in again: the group counts from the next login."},
-      {true, true, false, "dialout",
+      {true, true, true, false, "dialout",
        "  Permission denied: you (ann) are in group \"dialout\", which may open the device, but "
        "this session began before you joined it.\n"
        "Log out and in again: the group counts from the next login."},
-      {true, true, true, "dialout",
+      {true, true, true, true, "dialout",
        "  Permission denied, although you (ann) are in group \"dialout\", which may open the "
        "device: something else refuses it, such as an access control list or a security "
        "policy.\nAsk the administrator of this computer for access to the device."},
-      {false, true, true, "dialout",
+      {true, false, true, true, "dialout",
        "  Permission denied: its permissions (crw-rw----, owner root, group \"dialout\") do not "
        "let you (ann) open it.\nAsk the administrator of this computer for access to the device."},
+      // A disk is no serial port, whoever may open it.
+      {false, true, false, false, "disk", "  Could not be opened: not a serial device."},
   };
-  for (const TDeniedCase& C : cDeniedCases) {
+  const auto Details = [](const TDeniedFacts& Facts) {
     TPortReport R;
     R.PortText = "COM1";
     R.Device = "/dev/ttyUSB0";
     R.Access = TPortAccess::PermissionDenied;
-    R.Facts.Denied = {true,         "ann",          "root",           C.Group,
-                      "crw-rw----", C.GroupMayOpen, C.AccountInGroup, C.SessionHasGroup};
-    EXPECT_EQ(SurveyDetails({R}), std::string("COM1: /dev/ttyUSB0\n") + C.Text);
+    R.Facts.Denied = Facts;
+    return SurveyDetails({R});
+  };
+  for (const TDeniedCase& C : cDeniedCases) {
+    EXPECT_EQ(Details({true, "ann", "root", C.Group, "crw-rw----", C.CharDevice, C.GroupMayOpen,
+                       C.AccountInGroup, C.SessionHasGroup}),
+              std::string("COM1: /dev/ttyUSB0\n") + C.Text);
+  }
+  // Joining a group that amounts to root's powers is never the advice.
+  for (const char* Group : {"root", "disk", "kmem", "shadow", "tty", "sudo", "wheel"}) {
+    EXPECT_EQ(Details({true, "ann", "root", Group, "crw-rw----", true, true, false, false}),
+              std::string("COM1: /dev/ttyUSB0\n  Permission denied: the device belongs to group \"") +
+                  Group + "\", and you (ann) are not in it.\n" + cRootLikeAdvice)
+        << Group;
   }
 }
 
