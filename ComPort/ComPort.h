@@ -78,8 +78,20 @@ class TCOMPort {
 #ifdef _WIN32
   ::DCB DCB{};
   COMMTIMEOUTS TimeOuts{};
+  // As Open found them, put back by Close: a port shared with a console or
+  // a login must not be left raw.
+  ::DCB FoundDCB{};
+  COMMTIMEOUTS FoundTimeOuts{};
+  bool FoundDCBKnown = false;
+  bool FoundTimeOutsKnown = false;
 #else
   termios Settings{};   // the line settings as last written by Open
+  // The line settings and modem lines as Open found them, put back by Close,
+  // so a console port or a terminal typed as the port is not left raw.
+  termios FoundSettings{};
+  bool FoundSettingsKnown = false;
+  int FoundModemLines = 0;
+  bool FoundModemLinesKnown = false;
   // Driver flags to put back on Close, when Open switched on low latency.
   int SavedSerialFlags = 0;
   bool LowLatencySet = false;
@@ -91,6 +103,18 @@ class TCOMPort {
   // The system's error code of the last Open that failed (see
   // PortAccessOfError); 0 after one that succeeded.
   std::int32_t LastOpenError = 0;
+  // The system's error code of the last read, write or wait that found the
+  // device gone (an adapter pulled out: EIO, ENODEV, ENXIO or a hang-up on
+  // POSIX, a removed device on Windows); 0 after an Open. Close keeps it, so
+  // a caller can still tell why an operation ended after its clean-up.
+  std::int32_t LastIOError = 0;
+
+  // The device went away: under the open port, or the last Open found no
+  // device. Nothing more will come through it until it is plugged in again.
+  bool Gone() const {
+    return LastIOError != 0 ||
+           (!Enabled && PortAccessOfError(LastOpenError) == TPortAccess::Absent);
+  }
 
   // Closes first if open; opens DeviceName exclusively, raw 8N1 at BaudRate,
   // no flow control, DTR and RTS low. True when the device could be opened.
@@ -99,6 +123,13 @@ class TCOMPort {
   // Makes system calls only, so a signal handler may call it (the terminal
   // front end does on a second Ctrl-C); keep it so.
   void Close();
+  // Close for a stop that must not wait: output still queued is dropped
+  // first, since closing a tty waits for it to drain (up to 30 s by the
+  // driver's default). System calls only, as Close.
+  void Abandon() {
+    PurgeOut();
+    Close();
+  }
   // Read waits for Count bytes, but no longer than 30 ms of silence after a
   // byte and 500 + 2 * Count ms in all; bytes already waiting come at once.
   // Write returns once its bytes have left the line, at most 30 + 2 * Count
@@ -129,6 +160,10 @@ class TCOMPort {
   // depends on the system timer's resolution.
   void WaitForInput(int MaxMs);
 };
+
+// The open error a search notes for a port that vanished while it was being
+// asked: one the platform reads as "no such device".
+extern const std::int32_t cPortGoneError;
 
 // The program's one port object, created before main runs.
 extern TCOMPort Comm1;

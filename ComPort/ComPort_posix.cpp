@@ -69,13 +69,24 @@ int MsUntil(TClock::time_point Deadline) {
   return static_cast<int>(std::min<std::int64_t>(Ms, 60 * 60 * 1000));
 }
 
+// The errors with which a device that went away (an adapter pulled out, the
+// far side of a pty closed) fails every call.
+bool IsGoneError(int Code) {
+  return Code == EIO || Code == ENODEV || Code == ENXIO;
+}
+
 // Waits for Events on Fd until Deadline. True when the fd is ready; false on
 // time-out, hang-up or error (a hung-up tty reports itself readable for good).
-bool PollUntil(int Fd, short Events, TClock::time_point Deadline) {
+// A hang-up or error sets GoneError.
+bool PollUntil(int Fd, short Events, TClock::time_point Deadline, std::int32_t& GoneError) {
   for (;;) {
     pollfd P{Fd, Events, 0};
     const int R = ::poll(&P, 1, MsUntil(Deadline));
-    if (R > 0) return (P.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+    if (R > 0) {
+      if (P.revents & POLLNVAL) GoneError = ENODEV;
+      if (P.revents & (POLLHUP | POLLERR)) GoneError = EIO;
+      return (P.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+    }
     if (R == 0) return false;
     if (errno != EINTR) return false;
   }
@@ -163,6 +174,8 @@ void SetModemLines(int Fd, int Lines, bool Raise) {
 
 }  // namespace
 
+const std::int32_t cPortGoneError = ENODEV;
+
 bool TCOMPort::Open() {
   if (Enabled) Close();
   if (DeviceName.empty()) RangeError();
@@ -190,9 +203,12 @@ bool TCOMPort::Open() {
     return false;
   }
   LastOpenError = 0;
+  LastIOError = 0;
   (void)::ioctl(FHandle, TIOCEXCL);
 
-  (void)::tcgetattr(FHandle, &Settings);
+  FoundSettingsKnown = ::tcgetattr(FHandle, &FoundSettings) == 0;
+  FoundModemLinesKnown = ::ioctl(FHandle, TIOCMGET, &FoundModemLines) == 0;
+  Settings = FoundSettings;
   ApplyRawLine(Settings, BaudRate);
   (void)::tcsetattr(FHandle, TCSANOW, &Settings);
   // Start with an empty receive queue; queued output is left alone so bytes
@@ -214,6 +230,15 @@ void TCOMPort::Close() {
   if (LowLatencySet) RestoreSerialFlags(FHandle, SavedSerialFlags);
   LowLatencySet = false;
 #endif
+  // Written bytes have left by now (Write waits for them), so the old speed
+  // cannot garble them.
+  if (FoundSettingsKnown) (void)::tcsetattr(FHandle, TCSANOW, &FoundSettings);
+  if (FoundModemLinesKnown) {
+    SetModemLines(FHandle, FoundModemLines & (TIOCM_DTR | TIOCM_RTS), true);
+    SetModemLines(FHandle, ~FoundModemLines & (TIOCM_DTR | TIOCM_RTS), false);
+  }
+  FoundSettingsKnown = false;
+  FoundModemLinesKnown = false;
   // Exclusive mode would outlive our fd while another party keeps the tty open.
   (void)::ioctl(FHandle, TIOCNXCL);
   (void)::flock(FHandle, LOCK_UN);
@@ -236,12 +261,15 @@ std::uint32_t TCOMPort::Write(const void* Buffer, std::int32_t Count) {
       continue;
     }
     if (R < 0 && errno == EINTR) continue;
-    if (R < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
-    if (!PollUntil(FHandle, POLLOUT, Deadline)) break;
+    if (R < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      if (IsGoneError(errno)) LastIOError = errno;
+      break;
+    }
+    if (!PollUntil(FHandle, POLLOUT, Deadline, LastIOError)) break;
   }
   // Callers time what follows a write (a reply's wait, a pacing pause) from
   // its return, so it returns once the bytes have left the line.
-  if (Done > 0) {
+  if (Done > 0 && LastIOError == 0) {
     WaitUntilSent(FHandle, Start + LineTime(Done, LineRate(Settings)) + cDrainMargin, Deadline);
   }
   return static_cast<std::uint32_t>(Done);
@@ -265,8 +293,12 @@ std::uint32_t TCOMPort::Read(void* Buffer, std::int32_t Count) {
     }
     if (R < 0 && errno == EINTR) continue;
     // 0 is end of file (the far side went away); other errors end the read too.
-    if (R == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) break;
-    if (!PollUntil(FHandle, POLLIN, Deadline)) break;
+    if (R == 0) LastIOError = EIO;
+    if (R == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+      if (R < 0 && IsGoneError(errno)) LastIOError = errno;
+      break;
+    }
+    if (!PollUntil(FHandle, POLLIN, Deadline, LastIOError)) break;
   }
   return static_cast<std::uint32_t>(Got);
 }
@@ -275,7 +307,10 @@ std::int32_t TCOMPort::InQueCount() {
   if (!Enabled) return -1;
   int N = 0;
   // A failed status call counts as nothing waiting: callers then read nothing.
-  if (::ioctl(FHandle, FIONREAD, &N) != 0) return 0;
+  if (::ioctl(FHandle, FIONREAD, &N) != 0) {
+    if (IsGoneError(errno)) LastIOError = errno;
+    return 0;
+  }
   return N;
 }
 
@@ -315,6 +350,7 @@ void TCOMPort::WaitForInput(int MaxMs) {
     std::this_thread::sleep_for(TMs(std::min(MaxMs, cQueuedInputPauseMs)));
     return;
   }
-  // A hang-up makes poll return at once and for good: sleep out the rest.
-  if (!PollUntil(FHandle, POLLIN, Deadline)) std::this_thread::sleep_until(Deadline);
+  // A hang-up makes poll return at once and for good: sleep out the rest
+  // (the caller learns from Gone() that nothing more will come).
+  if (!PollUntil(FHandle, POLLIN, Deadline, LastIOError)) std::this_thread::sleep_until(Deadline);
 }

@@ -172,24 +172,45 @@ int WaitForObjectsOrMessage(std::initializer_list<HANDLE> Objects) {
   return cWaitFailed;
 }
 
+// The errors with which a device that went away (a USB adapter pulled out)
+// fails every call on its handle.
+bool IsGoneError(DWORD Code) {
+  return Code == ERROR_OPERATION_ABORTED || Code == ERROR_DEVICE_REMOVED ||
+         Code == ERROR_BAD_COMMAND || Code == ERROR_ACCESS_DENIED;
+}
+
+void NoteGone(DWORD Code, std::int32_t& GoneError) {
+  if (IsGoneError(Code)) GoneError = static_cast<std::int32_t>(Code);
+}
+
 // One overlapped operation, run to its end. The driver's time-outs end it;
 // should a driver not apply them (a UART without hardware behind it held a
 // write for ever under Wine), it is cancelled Limit after it began, with
 // what it moved until then. Moved holds the bytes moved; false when the
-// operation failed or moved nothing before it was cancelled.
+// operation failed or moved nothing before it was cancelled. A failure that
+// shows the device gone sets GoneError; our own cancel does not count.
 template <class TStart>
-bool RunOverlapped(HANDLE Port, TStart Start, TClock::duration Limit, DWORD& Moved) {
+bool RunOverlapped(HANDLE Port, TStart Start, TClock::duration Limit, DWORD& Moved,
+                   std::int32_t& GoneError) {
   Moved = 0;
   const TOwnedHandle Done(NewEvent());
   if (Done.Get() == nullptr) return false;
   OVERLAPPED Operation{};
   Operation.hEvent = Done.Get();
-  if (!Start(&Operation) && ::GetLastError() != ERROR_IO_PENDING) return false;
+  if (!Start(&Operation)) {
+    const DWORD Error = ::GetLastError();
+    if (Error != ERROR_IO_PENDING) {
+      NoteGone(Error, GoneError);
+      return false;
+    }
+  }
   const auto LimitMs = std::chrono::ceil<TMs>(Limit + cDriverTimeOutMargin).count();
+  bool Cancelled = false;
   if (::WaitForSingleObject(Done.Get(), static_cast<DWORD>(LimitMs)) != WAIT_OBJECT_0) {
-    (void)::CancelIoEx(Port, &Operation);
+    Cancelled = ::CancelIoEx(Port, &Operation) != 0;
   }
   const bool Ok = ::GetOverlappedResult(Port, &Operation, &Moved, TRUE) != 0;
+  if (!Ok && !Cancelled) NoteGone(::GetLastError(), GoneError);
   return Ok || Moved > 0;
 }
 
@@ -235,10 +256,13 @@ class TReceiveEventWait {
 };
 
 // Queue counts of an open handle; a failed status call counts as empty.
-COMSTAT QueueStatus(HANDLE Handle) {
+COMSTAT QueueStatus(HANDLE Handle, std::int32_t& GoneError) {
   COMSTAT Status{};
   DWORD Errors = 0;
-  if (!::ClearCommError(Handle, &Errors, &Status)) return COMSTAT{};
+  if (!::ClearCommError(Handle, &Errors, &Status)) {
+    NoteGone(::GetLastError(), GoneError);
+    return COMSTAT{};
+  }
   return Status;
 }
 
@@ -256,7 +280,8 @@ void WaitUntilSent(HANDLE Port, TClock::time_point LineEnd, TClock::time_point D
   for (;;) {
     const auto Now = TClock::now();
     if (Now >= Deadline) return;
-    const bool Queued = QueueStatus(Port).cbOutQue > 0;
+    std::int32_t Ignored = 0;  // the caller's next call notes a device gone
+    const bool Queued = QueueStatus(Port, Ignored).cbOutQue > 0;
     if (!Queued && Now >= LineEnd) return;
     const auto Next = Queued ? Now + cDrainPollStep : LineEnd;
     SleepUntil(std::min(Next, Deadline));
@@ -264,6 +289,8 @@ void WaitUntilSent(HANDLE Port, TClock::time_point LineEnd, TClock::time_point D
 }
 
 }  // namespace
+
+const std::int32_t cPortGoneError = ERROR_FILE_NOT_FOUND;
 
 bool TCOMPort::Open() {
   if (Enabled) Close();
@@ -284,12 +311,16 @@ bool TCOMPort::Open() {
     return false;
   }
   LastOpenError = 0;
+  LastIOError = 0;
 
   // Once the device is open a refused setting is not a failure of Open.
-  (void)::GetCommState(FHandle, &DCB);
+  DCB.DCBlength = sizeof DCB;
+  FoundDCBKnown = ::GetCommState(FHandle, &DCB) != 0;
+  FoundDCB = DCB;
   ApplyLineSettings(DCB, BaudRate);
   (void)::SetCommState(FHandle, &DCB);
-  (void)::GetCommTimeouts(FHandle, &TimeOuts);
+  FoundTimeOutsKnown = ::GetCommTimeouts(FHandle, &TimeOuts) != 0;
+  FoundTimeOuts = TimeOuts;
   ApplyTimeOuts(TimeOuts);
   (void)::SetCommTimeouts(FHandle, &TimeOuts);
   (void)::SetCommMask(FHandle, cInputEvents);
@@ -310,6 +341,11 @@ void TCOMPort::Close() {
   // pending here on this thread. (A console control handler may close from
   // its own thread just before the process ends; closing the handle ends
   // whatever waits on it.)
+  // The settings as Open found them, for whoever uses the port next.
+  if (FoundDCBKnown) (void)::SetCommState(FHandle, &FoundDCB);
+  if (FoundTimeOutsKnown) (void)::SetCommTimeouts(FHandle, &FoundTimeOuts);
+  FoundDCBKnown = false;
+  FoundTimeOutsKnown = false;
   ::CloseHandle(FHandle);
   Enabled = false;
 }
@@ -326,7 +362,7 @@ std::uint32_t TCOMPort::Write(const void* Buffer, std::int32_t Count) {
       [&](OVERLAPPED* O) {
         return ::WriteFile(FHandle, Buffer, static_cast<DWORD>(Count), nullptr, O) != 0;
       },
-      Deadline - Start, Written);
+      Deadline - Start, Written, LastIOError);
   if (!Ok) return 0;
   // WriteFile ends once the driver has taken the bytes (a USB adapter takes
   // whole frames); callers time what follows a write from its return, so it
@@ -348,18 +384,18 @@ std::uint32_t TCOMPort::Read(void* Buffer, std::int32_t Count) {
       [&](OVERLAPPED* O) {
         return ::ReadFile(FHandle, Buffer, static_cast<DWORD>(Count), nullptr, O) != 0;
       },
-      Limit, Got);
+      Limit, Got, LastIOError);
   return Ok ? Got : 0;
 }
 
 std::int32_t TCOMPort::InQueCount() {
   if (!Enabled) return -1;
-  return static_cast<std::int32_t>(QueueStatus(FHandle).cbInQue);
+  return static_cast<std::int32_t>(QueueStatus(FHandle, LastIOError).cbInQue);
 }
 
 std::int32_t TCOMPort::OutQueCount() {
   if (!Enabled) return -1;
-  return static_cast<std::int32_t>(QueueStatus(FHandle).cbOutQue);
+  return static_cast<std::int32_t>(QueueStatus(FHandle, LastIOError).cbOutQue);
 }
 
 void TCOMPort::PurgeIn() {

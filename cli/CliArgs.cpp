@@ -195,8 +195,16 @@ Exit status:
        wrong size, wrong model)
   5    the controller was refused (not user-upgradeable, not supported)
   70   an unexpected error (its text on stderr)
-  130  stopped by a second Ctrl-C
+  129  stopped by SIGHUP (Windows: the console closed, a log-off or a shut-down)
+  130  stopped by Ctrl-C (SIGINT; Windows: also Ctrl-Break)
+  143  stopped by SIGTERM
 
-Ctrl-C once lets the operation run to its end (an update cut off mid-block
-leaves the controller without firmware); a second Ctrl-C stops at once.
+Stopping: before an update begins writing into the controller (the search,
+the file checks, the version command) Ctrl-C, SIGTERM or SIGHUP stops at
+once: nothing was written, and the command can simply be run again. Once
+writing has begun, the first one lets the update run to its end (an update
+cut off mid-block leaves the controller without firmware) and the update's
+own status stands; a second Ctrl-C or SIGTERM stops at once, and then the
+controller needs a power cycle and a new update. A hang-up (the terminal
+closed, an SSH session dropped) never stops a running update.
 )";

@@ -115,8 +115,10 @@ void WriteResultJson(const TCliOptions& Options, const TOperationOutcome& End, s
   }
   if (End.Outcome == TOutcome::NoController) {
     Result.Add("details", SearchDetails(End.Search)).Add("tried", TriedJson(End.Search));
+  } else if (!End.Details.empty()) {
+    Result.Add("details", End.Details);
   }
-  Result.Add("interrupted", InterruptRequested());
+  Result.Add("interrupted", StopRequested());
   Out << Result.Text() << '\n' << std::flush;
 }
 
@@ -196,6 +198,7 @@ int RunOperation(const TCliOptions& Options, TOutputMode Mode, TCOMPort& Port,
                  const TPortMapSource& PortMaps, std::ostream& Out, std::ostream& Err) {
   TTerminalView View(Mode, Out, Err, ControlsFrom(Options));
   TLoader Loader(Port, View, PortMaps);
+  Loader.OnWritingBegins = MarkWritingBegun;
   Run(Loader, View, Options.Command);
   View.EndLine();
   const TOperationOutcome& End = Loader.LastOutcome;

@@ -1,23 +1,42 @@
-// POSIX console: isatty, and SIGINT through a handler that only sets a flag,
-// writes with write(2), closes a descriptor and calls _exit.
+// POSIX console: isatty, and the stop signals through a handler that only
+// reads and sets flags, writes with write(2), closes the port and calls _exit.
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
+#include <cstring>
 
 #include "Console.h"
 
 namespace {
 
-volatile std::sig_atomic_t GInterrupts = 0;
+// Per stop signal: its name in the messages and the status of a stop at once.
+struct TStopSignal {
+  int Number;
+  const char* Name;
+  int Status;
+};
+
+constexpr TStopSignal cStopSignals[] = {
+    {SIGINT, "Ctrl-C", cExitInterrupt},
+    {SIGTERM, "SIGTERM", cExitTerminate},
+    {SIGHUP, "SIGHUP", cExitHangUp},
+};
+
+// The handler runs on the thread it interrupts, so plain flags suffice.
+volatile std::sig_atomic_t GWriting = 0;   // writing into the controller has begun
+volatile std::sig_atomic_t GRequested = 0;  // a stop request came during writing
+volatile std::sig_atomic_t GStopAsked = 0;  // ... and one of them was a Ctrl-C or SIGTERM
 TCOMPort* GPort = nullptr;
 // A message starts on a line of its own when stderr is a terminal, where a
 // progress line may be half drawn.
 bool GBreakLineFirst = false;
 
-void WriteAll(const char* Text, std::size_t Size) {
+// Errors are ignored: with the terminal gone there is nowhere to say them.
+void WriteAll(const char* Text) {
+  std::size_t Size = std::strlen(Text);
   while (Size > 0) {
     const ssize_t Done = ::write(STDERR_FILENO, Text, Size);
     if (Done > 0) {
@@ -31,24 +50,34 @@ void WriteAll(const char* Text, std::size_t Size) {
   }
 }
 
-void Say(const char* Text, std::size_t Size) {
-  if (GBreakLineFirst) WriteAll("\n", 1);
-  WriteAll(Text, Size - 1);  // without the terminating NUL
+void Say(const TStopSignal& Signal, const char* Text) {
+  if (GBreakLineFirst) WriteAll("\n");
+  WriteAll(cStopPrefix);
+  WriteAll(Signal.Name);
+  WriteAll(Text);
 }
 
-extern "C" void OnInterrupt(int) {
+[[noreturn]] void StopNow(const TStopSignal& Signal, const char* Text) {
+  Say(Signal, Text);
+  if (GPort != nullptr) GPort->Abandon();
+  ::_exit(Signal.Status);
+}
+
+extern "C" void OnStopSignal(int Number) {
   const int SavedErrno = errno;
-  if (GInterrupts == 0) {
-    GInterrupts = 1;
-    Say(cFirstInterruptText, sizeof cFirstInterruptText);
+  const TStopSignal* Signal = &cStopSignals[0];
+  for (const auto& S : cStopSignals)
+    if (S.Number == Number) Signal = &S;
+  if (GWriting == 0) StopNow(*Signal, cNothingWrittenText);
+  const bool HangUp = Signal->Number == SIGHUP;
+  if (GStopAsked == 0 || HangUp) {
+    if (GRequested == 0 || !HangUp) Say(*Signal, cRunsToEndText);
+    GRequested = 1;
+    if (!HangUp) GStopAsked = 1;
     errno = SavedErrno;
     return;
   }
-  Say(cSecondInterruptText, sizeof cSecondInterruptText);
-  // The port's Close makes system calls only (driver flags back, exclusive
-  // mode off, unlock, close), so it may run here.
-  if (GPort != nullptr) GPort->Close();
-  ::_exit(cExitStopped);
+  StopNow(*Signal, cStoppedMidUpdateText);
 }
 
 }  // namespace
@@ -66,17 +95,29 @@ bool IsTerminal(TStdStream Stream) {
   return ::isatty(Stream == TStdStream::Out ? STDOUT_FILENO : STDERR_FILENO) == 1;
 }
 
-void InstallInterruptHandler(TCOMPort& Port) {
+void InstallStopHandler(TCOMPort& Port) {
   GPort = &Port;
   GBreakLineFirst = IsTerminal(TStdStream::Err);
   struct sigaction Action {};
-  Action.sa_handler = OnInterrupt;
+  Action.sa_handler = OnStopSignal;
+  // One handler at a time: a request arriving during another waits for it.
   sigemptyset(&Action.sa_mask);
+  for (const auto& S : cStopSignals) sigaddset(&Action.sa_mask, S.Number);
   // Waits and writes of the operation go on where they were.
   Action.sa_flags = SA_RESTART;
-  (void)::sigaction(SIGINT, &Action, nullptr);
+  for (const auto& S : cStopSignals) {
+    // A signal ignored when we started stays so: nohup, or a shell's
+    // background job, asked for that.
+    struct sigaction Before {};
+    if (::sigaction(S.Number, nullptr, &Before) == 0 && Before.sa_handler == SIG_IGN) continue;
+    (void)::sigaction(S.Number, &Action, nullptr);
+  }
 }
 
-bool InterruptRequested() {
-  return GInterrupts != 0;
+void MarkWritingBegun() {
+  GWriting = 1;
+}
+
+bool StopRequested() {
+  return GRequested != 0;
 }

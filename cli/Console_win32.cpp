@@ -1,5 +1,7 @@
-// Windows console: console modes, UTF-8 arguments and output, and Ctrl-C
-// through a console control handler (it runs on a thread of its own).
+// Windows console: console modes, UTF-8 arguments and output, and the stop
+// requests through a console control handler (it runs on a thread of its
+// own, so the phase is an atomic that the handler and the loader's hook
+// race for).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -9,32 +11,87 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 
 #include "Console.h"
 
 namespace {
 
-std::atomic<int> GInterrupts{0};
+// Per console event: its name in the messages, the status of a stop at once,
+// and whether the console goes away (the process then ends as soon as the
+// handler returns, or a few seconds later at most).
+struct TStopEvent {
+  DWORD Event;
+  const char* Name;
+  int Status;
+  bool ConsoleGoes;
+};
+
+constexpr TStopEvent cStopEvents[] = {
+    {CTRL_C_EVENT, "Ctrl-C", cExitInterrupt, false},
+    {CTRL_BREAK_EVENT, "Ctrl-Break", cExitInterrupt, false},
+    {CTRL_CLOSE_EVENT, "console closed", cExitHangUp, true},
+    {CTRL_LOGOFF_EVENT, "log-off", cExitHangUp, true},
+    {CTRL_SHUTDOWN_EVENT, "shut-down", cExitHangUp, true},
+};
+
+const char cConsoleGoesText[] =
+    ": the update goes on for as long as Windows lets the program run (a few seconds). If it is "
+    "cut off, cycle power to the motor controller and update again.\n";
+
+enum TPhase : int { cBeforeWriting, cWriting, cStopping };
+
+std::atomic<int> GPhase{cBeforeWriting};
+std::atomic<int> GRequests{0};  // stop requests during writing
 std::atomic<TCOMPort*> GPort{nullptr};
 std::atomic<bool> GBreakLineFirst{false};
 
-void Say(const char* Text, std::size_t Size) {
+void WriteErr(const char* Text) {
   const HANDLE Err = ::GetStdHandle(STD_ERROR_HANDLE);
   DWORD Written = 0;
-  if (GBreakLineFirst) ::WriteFile(Err, "\r\n", 2, &Written, nullptr);
-  ::WriteFile(Err, Text, static_cast<DWORD>(Size - 1), &Written, nullptr);
+  ::WriteFile(Err, Text, static_cast<DWORD>(std::strlen(Text)), &Written, nullptr);
+}
+
+void Say(const TStopEvent& Stop, const char* Text) {
+  if (GBreakLineFirst) WriteErr("\r\n");
+  WriteErr(cStopPrefix);
+  WriteErr(Stop.Name);
+  WriteErr(Text);
+}
+
+[[noreturn]] void StopNow(const TStopEvent& Stop, const char* Text) {
+  Say(Stop, Text);
+  TCOMPort* Port = GPort.load();
+  if (Port != nullptr) Port->Abandon();
+  std::_Exit(Stop.Status);
+}
+
+// The program ends elsewhere (the other thread's stop, or the operation's
+// own end); this thread must not go on meanwhile.
+[[noreturn]] void WaitForTheEnd() {
+  for (;;) ::Sleep(INFINITE);
 }
 
 BOOL WINAPI OnConsoleControl(DWORD Event) {
-  if (Event != CTRL_C_EVENT && Event != CTRL_BREAK_EVENT) return FALSE;
-  if (GInterrupts.fetch_add(1) == 0) {
-    Say(cFirstInterruptText, sizeof cFirstInterruptText);
+  const TStopEvent* Stop = nullptr;
+  for (const auto& S : cStopEvents)
+    if (S.Event == Event) Stop = &S;
+  if (Stop == nullptr) return FALSE;
+  int Phase = cBeforeWriting;
+  if (GPhase.compare_exchange_strong(Phase, cStopping)) StopNow(*Stop, cNothingWrittenText);
+  if (Phase == cStopping) WaitForTheEnd();
+  if (Stop->ConsoleGoes) {
+    // Returning would end the process at once: hold it while the update runs.
+    Say(*Stop, cConsoleGoesText);
+    GRequests.fetch_add(1);
+    WaitForTheEnd();
+  }
+  if (GRequests.fetch_add(1) == 0) {
+    Say(*Stop, cRunsToEndText);
     return TRUE;
   }
-  Say(cSecondInterruptText, sizeof cSecondInterruptText);
-  TCOMPort* Port = GPort.load();
-  if (Port != nullptr) Port->Close();
-  std::_Exit(cExitStopped);
+  GPhase.store(cStopping);
+  StopNow(*Stop, cStoppedMidUpdateText);
 }
 
 }  // namespace
@@ -61,12 +118,19 @@ bool IsTerminal(TStdStream Stream) {
   return ::GetConsoleMode(Handle, &Mode) != 0;
 }
 
-void InstallInterruptHandler(TCOMPort& Port) {
+void InstallStopHandler(TCOMPort& Port) {
   GPort = &Port;
   GBreakLineFirst = IsTerminal(TStdStream::Err);
   ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
-bool InterruptRequested() {
-  return GInterrupts.load() != 0;
+void MarkWritingBegun() {
+  // Lost to a stop that came first: that stop ends the process now, and
+  // nothing may be sent meanwhile.
+  int Phase = cBeforeWriting;
+  if (!GPhase.compare_exchange_strong(Phase, cWriting) && Phase == cStopping) WaitForTheEnd();
+}
+
+bool StopRequested() {
+  return GRequests.load() != 0;
 }

@@ -42,7 +42,7 @@ int Main(int argc, char** argv) {
     case TCliCommand::Update:
       break;
   }
-  InstallInterruptHandler(Comm1);
+  InstallStopHandler(Comm1);
   return RunOperation(Options, OutputMode(Options.Json), Comm1, SystemPortMap, std::cout,
                       std::cerr);
 }

@@ -33,12 +33,6 @@ std::int32_t TLoader::ReadWaitingIntoResponse(bool DrainAll) {
 
 namespace {
 
-// Sends one command through the channel, so bus mode raises RTS as usual.
-void Send(TLoader& L, const std::string& Cmd) {
-  L.CmdStr = Cmd;
-  L.SendCmd(L.CmdStr);
-}
-
 // Judges what the bootloader sent back: only the last byte read counts.
 bool AnsweredWithDot(TLoader& L) {
   const std::int32_t Count = L.ReadWaitingIntoResponse(true);
@@ -47,8 +41,8 @@ bool AnsweredWithDot(TLoader& L) {
 
 bool FirstHalf(TLoader& L) {
   L.Comm1.Open();
-  Send(L, cSyncChar);
-  Send(L, cSyncChar);
+  L.PutAndSend(cSyncChar);
+  L.PutAndSend(cSyncChar);
   Delay(cAfterBurstPause);
   const bool Ok = AnsweredWithDot(L);
   L.Comm1.Close();
@@ -57,11 +51,11 @@ bool FirstHalf(TLoader& L) {
 
 bool SecondHalf(TLoader& L) {
   L.Comm1.Open();
-  Send(L, cBreakChar);
+  L.PutAndSend(cBreakChar);
   Delay(cBetweenBytesPause);
-  Send(L, cSyncChar);
+  L.PutAndSend(cSyncChar);
   Delay(cBetweenBytesPause);
-  Send(L, cSyncChar);
+  L.PutAndSend(cSyncChar);
   Delay(cAfterBurstPause);
   const bool Ok = AnsweredWithDot(L);
   L.Comm1.Close();

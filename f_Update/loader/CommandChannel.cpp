@@ -62,6 +62,11 @@ void TLoader::SendCmd(const std::string& ACmdStr) {
   (void)Comm1.Write(ACmdStr.data(), SizeAsCount(ACmdStr));
 }
 
+void TLoader::PutAndSend(const std::string& Cmd) {
+  CmdStr = Cmd;
+  SendCmd(CmdStr);
+}
+
 bool TLoader::WaitResponse(std::int32_t InQueCount, float TimeOutInSecs) {
   Response.fill(0);
   const std::int64_t EchoCount = SimpleBusMode ? SizeAsCount(CmdStr) : 0;
@@ -77,7 +82,8 @@ bool TLoader::WaitResponse(std::int32_t InQueCount, float TimeOutInSecs) {
       if (SimpleBusMode) DrainEcho(static_cast<std::int32_t>(EchoCount));
       return true;
     }
-    if (TClock::now() > EndTime) return false;
+    // An adapter pulled out answers nothing more: no use waiting out the time.
+    if (Comm1.Gone() || TClock::now() > EndTime) return false;
     Comm1.WaitForInput(BlockMs(EndTime, NextMessages));
   }
 }

@@ -9,6 +9,7 @@
 #include "Loader.h"
 #include "OperationGuards.h"
 #include "SearchRecord.h"
+#include "VersionText.h"
 
 namespace {
 
@@ -17,12 +18,10 @@ constexpr int cBusProbeTries = 2;
 constexpr float cProbeTimeOutSecs = 0.1f;
 constexpr std::int32_t cProbePause = 100;  // ms after an unanswered bus probe and before "I1."
 constexpr std::int32_t cIdReplySize = 2;
-constexpr std::int32_t cVersionReplySize = 8;
 constexpr std::size_t cTypedPrefixSize = 3;  // "COM" or whatever stands in its place
 
 const std::string cBusProbe = ".";
 const std::string cBootloaderProbe = "I1.";
-const std::string cApplicationProbe = ":e1\r";
 const std::string cPortPrefix = "COM";
 const std::string cSearchingText = "Trying to connect to a motor controller ...";
 const std::string cNotFoundText = "Can not connect to a motor controller.";
@@ -53,11 +52,6 @@ TPortRange ChooseRange(const ILoaderView& View) {
   }
 }
 
-void Send(TLoader& L, const std::string& Cmd) {
-  L.CmdStr = Cmd;
-  L.SendCmd(L.CmdStr);
-}
-
 // Reads exactly Count reply bytes into Response once WaitResponse saw them.
 void ReadReply(TLoader& L, std::int32_t Count) {
   (void)L.Comm1.Read(L.Response.data(), Count);
@@ -67,7 +61,7 @@ void ReadReply(TLoader& L, std::int32_t Count) {
 void BusProbe(TLoader& L) {
   for (int Try = 0; Try < cBusProbeTries; ++Try) {
     L.Comm1.PurgeIn();
-    Send(L, cBusProbe);
+    L.PutAndSend(cBusProbe);
     if (L.WaitResponse(static_cast<std::int32_t>(L.CmdStr.size()), cProbeTimeOutSecs)) {
       const std::int32_t Count = L.ReadWaitingIntoResponse();
       L.SimpleBusMode = Count > 0 && L.Response[0] == cBusProbe.front();
@@ -84,14 +78,14 @@ TProbeResult ProbeRate(TLoader& L) {
   Delay(cProbePause);
   L.Comm1.PurgeIn();
 
-  Send(L, cBootloaderProbe);
+  L.PutAndSend(cBootloaderProbe);
   if (L.WaitResponse(cIdReplySize, cProbeTimeOutSecs)) {
     ReadReply(L, cIdReplySize);
     return L.Response[1] == cIdReplyEnd ? TProbeResult::Bootloader : TProbeResult::None;
   }
 
   L.Comm1.PurgeIn();
-  Send(L, cApplicationProbe);
+  L.PutAndSend(cVersionCommand);
   if (!L.WaitResponse(cVersionReplySize, cProbeTimeOutSecs)) return TProbeResult::None;
   ReadReply(L, cVersionReplySize);
   return L.Response[cVersionReplySize - 1] == cVersionReplyEnd ? TProbeResult::Application
@@ -109,7 +103,7 @@ TProbeResult ProbePort(TLoader& L, std::vector<std::int32_t>& RatesProbed) {
     if (!L.Comm1.Open()) continue;
     RatesProbed.push_back(Rate);
     const TProbeResult Result = ProbeRate(L);
-    if (Result != TProbeResult::None) return Result;
+    if (Result != TProbeResult::None || L.Comm1.Gone()) return Result;
   }
   return TProbeResult::None;
 }
@@ -165,6 +159,8 @@ bool TLoader::LinkToMC() {
     (void)Try_Auto_Baud();
     Port->Outcome = TPortOutcome::NoAnswer;
     const TProbeResult Result = ProbePort(*this, Port->RatesProbed);
+    // It went away while being asked: say so, not that it stayed silent.
+    if (Result == TProbeResult::None && Comm1.Gone()) NoteOpenFailure(*Port, cPortGoneError);
     if (Result != TProbeResult::None) {
       Port->Outcome = TPortOutcome::Found;
       ShowFound(*this, *Port, Result);

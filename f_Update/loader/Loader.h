@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,17 @@ class TLoader {
   TParamSet Params;                                    // chosen by the model table
   // How the last QueryVersion or UpdateFirmware ended; reset when one starts.
   TOperationOutcome LastOutcome;
+  // Called once per update, just before the first command that changes the
+  // controller (the entry into its bootloader): from then on an update cut
+  // off leaves it without firmware, before it nothing was written. A front
+  // end uses it to choose between stopping at once and running to the end.
+  std::function<void()> OnWritingBegins;
 
   // Command channel.
   void SendCmd(const std::string& ACmdStr);
+  // Puts Cmd in CmdStr, then sends it: the way every command goes out, so
+  // that the echo WaitResponse expects is the command's.
+  void PutAndSend(const std::string& Cmd);
   bool WaitResponse(std::int32_t InQueCount, float TimeOutInSecs);
   // Takes an echo of EchoCount bytes out of the receive queue: its first
   // bytes into Response (never more than its size), the rest dropped.

@@ -30,4 +30,7 @@ struct TOperationOutcome {
   std::string VersionText;
   // What the search tried, port by port; empty when no search ran.
   TSearchRecord Search;
+  // More to the final message, with the next step (plain text, lines apart):
+  // set when the serial adapter went away during the transfer.
+  std::string Details;
 };

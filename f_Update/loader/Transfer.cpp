@@ -65,8 +65,7 @@ class TTransfer {
 };
 
 void TTransfer::Send(const std::string& Cmd) {
-  L.CmdStr = Cmd;
-  L.SendCmd(L.CmdStr);
+  L.PutAndSend(Cmd);
 }
 
 // Entry command, the optional auto-baud exchange, the dot, and a fresh port.
@@ -184,6 +183,7 @@ bool TLoader::WriteBufferedData() {
   if (Model == nullptr) return false;
   TTransfer Transfer(*this, *Model,
                      EndAddress(DataBuffer, Params.FlashSize, Model->FlashBlockSize));
+  if (OnWritingBegins) OnWritingBegins();
   for (int McuNumber = 1; McuNumber <= MCUCount; ++McuNumber) {
     if (!Transfer.RunMcu(McuNumber)) return false;
   }

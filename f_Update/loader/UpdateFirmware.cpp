@@ -24,6 +24,11 @@ const char* const cWrongModel = "The firmware file is not for this motor control
 const char* const cUpdateFailed =
     "Firmware update failed. Cycle power to motor controller and try again!";
 const char* const cUpdateComplete = "Update Complete. Turn off power.";
+const char* const cAdapterGone =
+    "The serial adapter disappeared during the update (%s), so the firmware is incomplete.";
+const char* const cAfterAdapterGone =
+    "Plug the adapter in again, cycle power to the motor controller, then update again: "
+    "its bootloader takes the new firmware.";
 
 // Positions in the application version reply.
 constexpr std::size_t cUpgradeHiPos = 1;
@@ -59,9 +64,19 @@ void ReadWhole(std::ifstream& F, std::vector<std::uint8_t>& Buffer, std::int32_t
 }
 
 // A way out with the procedure's own message: notes how it ended first.
-void Refuse(TLoader& L, TOutcome Outcome, const char* Message) {
+void Refuse(TLoader& L, TOutcome Outcome, const char* Message, const std::string& Details = {}) {
   L.LastOutcome.Outcome = Outcome;
-  L.View.ShowError(Message);
+  L.LastOutcome.Details = Details;
+  L.View.ShowError(Message, Details);
+}
+
+// Why a transfer ended, when the port went away under it; empty otherwise.
+std::string TransferDetails(const TCOMPort& Port) {
+  if (!Port.Gone()) return {};
+  const std::int32_t Code = Port.LastIOError != 0 ? Port.LastIOError : Port.LastOpenError;
+  std::string Text = cAdapterGone;
+  Text.replace(Text.find("%s"), 2, SystemErrorText(Code));
+  return Text + '\n' + cAfterAdapterGone;
 }
 
 }  // namespace
@@ -125,7 +140,7 @@ void TLoader::UpdateFirmware() {
     return;
   }
   if (!View.Prompt().empty()) View.SetPromptColor(TPromptColor::Failure);
-  Refuse(*this, TOutcome::TransferFailed, cUpdateFailed);
+  Refuse(*this, TOutcome::TransferFailed, cUpdateFailed, TransferDetails(Comm1));
   View.SetPromptColor(TPromptColor::Normal);
   View.SetPrompt("");
 }

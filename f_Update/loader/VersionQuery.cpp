@@ -8,8 +8,6 @@
 namespace {
 
 constexpr float cVersionTimeOutSecs = 0.5f;
-constexpr std::int32_t cVersionReplySize = 8;
-const std::string cVersionCmd = ":e1\r";
 const std::string cInBootloaderText =
     "Version information is not available, but MC is ready for updating.";
 
@@ -17,8 +15,7 @@ const std::string cInBootloaderText =
 std::string AskVersion(TLoader& L) {
   const TPortCloser Closer(L.Comm1);
   (void)L.Comm1.Open();
-  L.CmdStr = cVersionCmd;
-  L.SendCmd(L.CmdStr);
+  L.PutAndSend(cVersionCommand);
   if (!L.WaitResponse(cVersionReplySize, cVersionTimeOutSecs)) return {};
   (void)L.Comm1.Read(L.Response.data(), cVersionReplySize);
   return VersionText(L.Response.data(), static_cast<std::size_t>(cVersionReplySize));

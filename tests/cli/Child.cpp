@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,7 +70,78 @@ bool Drain(int Fd, std::string& Into) {
   }
 }
 
+// Waits for the child's end until Deadline; kills it there.
+void Reap(pid_t Pid, TClock::time_point Deadline, TChildResult& Result) {
+  int Status = 0;
+  while (::waitpid(Pid, &Status, WNOHANG) != Pid) {
+    if (TClock::now() > Deadline) {
+      ::kill(Pid, SIGKILL);
+      Result.TimedOut = true;
+      (void)::waitpid(Pid, &Status, 0);
+      break;
+    }
+    ::usleep(cPollMs * 1000);
+  }
+  if (WIFEXITED(Status)) Result.ExitStatus = WEXITSTATUS(Status);
+  if (WIFSIGNALED(Status)) Result.Signal = WTERMSIG(Status);
+}
+
 }  // namespace
+
+TChildResult RunChildOnTerminal(const std::string& Program, const std::vector<std::string>& Args,
+                                std::chrono::milliseconds Limit,
+                                const std::function<bool()>& HangUpWhen) {
+  int Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (Master < 0 || ::grantpt(Master) != 0 || ::unlockpt(Master) != 0)
+    throw std::runtime_error("no pseudo-terminal");
+  const std::string Slave = ::ptsname(Master);
+  ::fcntl(Master, F_SETFL, O_NONBLOCK);
+
+  std::vector<char*> Argv{const_cast<char*>(Program.c_str())};
+  for (const auto& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
+  Argv.push_back(nullptr);
+  posix_spawnattr_t Attr;
+  posix_spawnattr_init(&Attr);
+  // A session of its own, so the terminal it opens becomes its controlling one.
+  posix_spawnattr_setflags(&Attr, POSIX_SPAWN_SETSID);
+  posix_spawn_file_actions_t Actions;
+  posix_spawn_file_actions_init(&Actions);
+  posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, Slave.c_str(), O_RDWR, 0);
+  posix_spawn_file_actions_adddup2(&Actions, STDOUT_FILENO, STDERR_FILENO);
+  posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  pid_t Pid = -1;
+  const int Error = ::posix_spawn(&Pid, Program.c_str(), &Actions, &Attr, Argv.data(), environ);
+  posix_spawn_file_actions_destroy(&Actions);
+  posix_spawnattr_destroy(&Attr);
+  if (Error != 0) {
+    ::close(Master);
+    throw std::runtime_error("cannot start " + Program);
+  }
+
+  TChildResult Result;
+  const auto Deadline = TClock::now() + Limit;
+  int Status = 0;
+  while (Master >= 0) {
+    if (::waitpid(Pid, &Status, WNOHANG) == Pid) {
+      (void)Drain(Master, Result.Out);
+      ::close(Master);
+      if (WIFEXITED(Status)) Result.ExitStatus = WEXITSTATUS(Status);
+      if (WIFSIGNALED(Status)) Result.Signal = WTERMSIG(Status);
+      return Result;
+    }
+    if (TClock::now() > Deadline) break;
+    pollfd Fd{Master, POLLIN, 0};
+    (void)::poll(&Fd, 1, cPollMs);
+    (void)Drain(Master, Result.Out);
+    if (HangUpWhen()) {
+      ::close(Master);
+      Master = -1;
+    }
+  }
+  if (Master >= 0) ::close(Master);
+  Reap(Pid, Deadline, Result);
+  return Result;
+}
 
 TChildResult RunChild(const std::string& Program, const std::vector<std::string>& Args,
                       std::chrono::milliseconds Limit, const TWhileRunning& WhileRunning) {

@@ -24,3 +24,13 @@ using TWhileRunning = std::function<void(pid_t Pid, const TChildResult& SoFar)>;
 // Program and Args (without the program name).
 TChildResult RunChild(const std::string& Program, const std::vector<std::string>& Args,
                       std::chrono::milliseconds Limit, const TWhileRunning& WhileRunning = {});
+
+// Program with stdout and stderr on a new pseudo-terminal that is its
+// controlling terminal, as in a terminal window or an SSH session. Once
+// HangUpWhen returns true the terminal hangs up (its master side is closed),
+// as when the window closes or the session drops: the system sends SIGHUP
+// and writes to the terminal fail from then on. Out holds what the terminal
+// showed until then, stdout and stderr together.
+TChildResult RunChildOnTerminal(const std::string& Program, const std::vector<std::string>& Args,
+                                std::chrono::milliseconds Limit,
+                                const std::function<bool()>& HangUpWhen);

@@ -299,40 +299,173 @@ TEST_F(CliProcessTest, BadCommandLinesExitTwoWithAMessageAndTouchNoPort) {
   EXPECT_TRUE(Sim->GetRecord().rx.empty());
 }
 
-// Ctrl-C during the transfer: once, the update still completes; twice, the
-// program stops at once with 130 and says what that means.
-TEST_F(CliProcessTest, CtrlCOnceLetsTheUpdateFinishTwiceStopsAtOnce) {
-  constexpr std::size_t cLongProgram = 0x400;  // 64 blocks: time for both presses
-  for (const int Presses : {1, 2}) {
-    SCOPED_TRACE(Presses);
-    StartSim(ModelConfig());
-    const auto Image = samplefw::MakeImage(cModel, cLongProgram);
-    int Sent = 0;
-    const TChildResult R =
-        Cli({"update", WriteFirmware(Image)}, [&](pid_t Pid, const TChildResult& SoFar) {
-          // The second press once the first was answered: two signals sent
-          // close together may arrive as one.
-          const bool Due = Sent == 0 ? BlocksReceived() >= 1 : Contains(SoFar.Err, "again");
-          if (Sent < Presses && Due) {
-            ::kill(Pid, SIGINT);
-            ++Sent;
-          }
-        });
-    ASSERT_EQ(Sent, Presses);
-    if (Presses == 1) {
-      EXPECT_EQ(R.ExitStatus, cExitDone);
-      EXPECT_EQ(R.Err, cFirstInterruptText);
+// The stop signals, the text each one starts with and the status of a stop
+// at once.
+struct TStopSignal {
+  int Number;
+  const char* Name;
+  int Status;
+};
+constexpr TStopSignal cInt{SIGINT, "Ctrl-C", cExitInterrupt};
+constexpr TStopSignal cTerm{SIGTERM, "SIGTERM", cExitTerminate};
+constexpr TStopSignal cHup{SIGHUP, "SIGHUP", cExitHangUp};
+
+std::string Said(const TStopSignal& Signal, const char* Text) {
+  return std::string(cStopPrefix) + Signal.Name + Text;
+}
+
+enum class TPhase {
+  Searching,       // nothing answers the search
+  Writing,         // after the first block
+  AfterLastBlock,  // the finish command sent
+};
+const char* const cPhaseNames[] = {"searching", "writing", "after the last block"};
+
+constexpr std::size_t cLongProgram = 0x200;  // 32 blocks
+constexpr auto cSlowReply = 25ms;            // a block a little over 25 ms: time to signal twice
+constexpr int cUnheardBaud = 1200;           // no rate of the search
+// A stop at once ends the program well within this; the search or the
+// transfer it cuts off would last longer.
+constexpr auto cStopBound = 1s;
+
+// Each signal in each phase: before writing, one signal stops at once and
+// says nothing was written; during writing the first lets the update finish
+// with its own status, a second Ctrl-C or SIGTERM stops at once with the
+// power-cycle text; a hang-up never stops a running update.
+TEST_F(CliProcessTest, StopSignalsInEachPhase) {
+  struct TCase {
+    TPhase Phase;
+    std::vector<TStopSignal> Signals;
+    int Status;
+    std::string Err;
+  };
+  std::vector<TCase> Cases;
+  for (const TStopSignal& S : {cInt, cTerm, cHup}) {
+    const std::string RunsToEnd = Said(S, cRunsToEndText);
+    Cases.push_back({TPhase::Searching, {S}, S.Status, Said(S, cNothingWrittenText)});
+    Cases.push_back({TPhase::Writing, {S}, cExitDone, RunsToEnd});
+    Cases.push_back({TPhase::AfterLastBlock, {S}, cExitDone, RunsToEnd});
+    if (S.Number == SIGHUP) {
+      Cases.push_back({TPhase::Writing, {S, S}, cExitDone, RunsToEnd});
+    } else {
+      Cases.push_back(
+          {TPhase::Writing, {S, S}, S.Status, RunsToEnd + Said(S, cStoppedMidUpdateText)});
+    }
+  }
+  const auto Image = samplefw::MakeImage(cModel, cLongProgram);
+  const std::string File = WriteFirmware(Image);
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(std::string(Case.Signals[0].Name) + " x" + std::to_string(Case.Signals.size()) +
+                 " " + cPhaseNames[static_cast<int>(Case.Phase)]);
+    mcsim::Config Config = ModelConfig();
+    Config.replyDelay = cSlowReply;
+    if (Case.Phase == TPhase::Searching) Config.appBaud = cUnheardBaud;
+    StartSim(Config);
+    std::size_t Sent = 0;
+    auto LastSent = std::chrono::steady_clock::now();
+    const TChildResult R = Cli({"update", File}, [&](pid_t Pid, const TChildResult& SoFar) {
+      const mcsim::Record Record = Sim->GetRecord();
+      bool Due = false;
+      if (Sent > 0) {
+        Due = Contains(SoFar.Err, "again");  // two sent close together may arrive as one
+      } else if (Case.Phase == TPhase::Searching) {
+        Due = !Record.rx.empty();
+      } else if (Case.Phase == TPhase::Writing) {
+        Due = Record.Count(mcsim::EventKind::Block) >= 1;
+      } else {
+        Due = Record.Count(mcsim::EventKind::Finish) == 1;
+      }
+      if (Due && Sent < Case.Signals.size()) {
+        ::kill(Pid, Case.Signals[Sent++].Number);
+        LastSent = std::chrono::steady_clock::now();
+      }
+    });
+    const auto Ended = std::chrono::steady_clock::now();
+    ASSERT_EQ(Sent, Case.Signals.size());
+    EXPECT_EQ(R.ExitStatus, Case.Status) << R.Err;
+    EXPECT_EQ(R.Err, Case.Err);
+    const mcsim::Record Record = Sim->GetRecord();
+    if (Case.Status == cExitDone) {
       EXPECT_TRUE(Contains(Result(R), "\"outcome\":\"done\","));
       EXPECT_TRUE(Contains(Result(R), "\"interrupted\":true"));
       ExpectImageReceived(Image, cLongProgram);
-    } else {
-      EXPECT_EQ(R.ExitStatus, cExitStopped);
-      EXPECT_EQ(R.Err, std::string(cFirstInterruptText) + cSecondInterruptText);
-      EXPECT_FALSE(Contains(R.Out, "\"event\":\"result\""));
-      EXPECT_LT(BlocksReceived(), cLongProgram / 16);
-      EXPECT_EQ(Sim->GetRecord().Count(mcsim::EventKind::Finish), 0u);
+      continue;
+    }
+    EXPECT_LT(Ended - LastSent, cStopBound);
+    EXPECT_FALSE(Contains(R.Out, "\"event\":\"result\""));
+    EXPECT_EQ(Record.Count(mcsim::EventKind::Finish), 0u);
+    if (Case.Phase == TPhase::Searching) {
+      EXPECT_EQ(Record.Count(mcsim::EventKind::Entry), 0u);
     }
   }
+}
+
+// The terminal closes (a window shut, an SSH session dropped): while
+// searching the program stops with 129; while writing the update goes on
+// with nowhere to write its output, and still ends with its own status.
+TEST_F(CliProcessTest, HangUpOfItsTerminal) {
+  const auto Image = samplefw::MakeImage(cModel, cLongProgram);
+  const std::string File = WriteFirmware(Image);
+  for (const TPhase Phase : {TPhase::Searching, TPhase::Writing}) {
+    const bool Searching = Phase == TPhase::Searching;
+    SCOPED_TRACE(Searching ? "searching" : "writing");
+    mcsim::Config Config = ModelConfig();
+    Config.replyDelay = cSlowReply;
+    if (Searching) Config.appBaud = cUnheardBaud;
+    StartSim(Config);
+    const TChildResult R = RunChildOnTerminal(
+        QUARNEL_CLI_PATH, {"update", File, "--port", Sim->DevicePath()}, cLimit, [&] {
+          const mcsim::Record Record = Sim->GetRecord();
+          return Searching ? !Record.rx.empty() : Record.Count(mcsim::EventKind::Block) >= 1;
+        });
+    EXPECT_FALSE(R.TimedOut);
+    EXPECT_EQ(R.Signal, 0);
+    if (Searching) {
+      EXPECT_EQ(R.ExitStatus, cExitHangUp);
+      EXPECT_EQ(Sim->GetRecord().Count(mcsim::EventKind::Entry), 0u);
+    } else {
+      EXPECT_EQ(R.ExitStatus, cExitDone);
+      ExpectImageReceived(Image, cLongProgram);
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The adapter pulled out mid-block: the transfer's message and status, and
+// details that say what happened and what to do, on stderr and in the result.
+TEST(CliUnplug, AnAdapterPulledOutGivesTheDetailsOnStderrAndInTheResult) {
+  const fs::path Dir =
+      fs::temp_directory_path() / ("quarnel-cli-unplug-" + std::to_string(getpid()));
+  fs::create_directories(Dir);
+  mcsim::Config Config;
+  Config.modelCode = cModel;
+  Config.linkPath = (Dir / "ttyUSB-sim").string();
+  mcsim::Fault Fault;
+  Fault.kind = mcsim::FaultKind::Unplug;
+  Fault.block = 1;
+  Config.faults.push_back(Fault);
+  auto Sim = std::make_unique<mcsim::Sim>(Config);
+  Sim->Start();
+  const std::string File = (Dir / "fw.QRV").string();
+  ASSERT_TRUE(samplefw::WriteImage(File, samplefw::MakeImage(cModel, cProgramBytes)));
+
+  const TChildResult R =
+      RunChild(QUARNEL_CLI_PATH, {"update", File, "--port", Sim->DevicePath(), "--json"}, cLimit);
+  EXPECT_EQ(R.ExitStatus, cExitTransferFailed);
+  EXPECT_TRUE(Contains(R.Err,
+                       "Firmware update failed. Cycle power to motor controller and try again!\n"
+                       "The serial adapter disappeared"))
+      << R.Err;
+  const auto All = Lines(R.Out);
+  ASSERT_FALSE(All.empty());
+  EXPECT_TRUE(Contains(All.back(), "\"outcome\":\"transfer-failed\""));
+  EXPECT_TRUE(Contains(All.back(), "\"details\":\"The serial adapter disappeared")) << All.back();
+  Sim.reset();
+  std::error_code Error;
+  fs::remove_all(Dir, Error);
 }
 
 }  // namespace

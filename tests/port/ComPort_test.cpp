@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -379,6 +380,82 @@ TEST_F(PortTest, WaitForInputDoesNotReturnAtOnceAfterAHangUp) {
   const auto Start = TClock::now();
   Port.WaitForInput(50);
   EXPECT_GE(MsSince(Start), 49);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- What the port leaves behind ----
+
+bool SameLine(const termios& A, const termios& B) {
+  return A.c_iflag == B.c_iflag && A.c_oflag == B.c_oflag && A.c_cflag == B.c_cflag &&
+         A.c_lflag == B.c_lflag && ::cfgetospeed(&A) == ::cfgetospeed(&B) &&
+         ::cfgetispeed(&A) == ::cfgetispeed(&B) &&
+         std::equal(std::begin(A.c_cc), std::end(A.c_cc), std::begin(B.c_cc));
+}
+
+// A console or a terminal typed as the port: cooked, echoing, at 4800. The
+// port must run raw at its own speed while open and put all of it back.
+TEST_F(PortTest, CloseRestoresTheLineSettingsOpenFound) {
+  const int Fd = ::open(Line.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(Fd, 0);
+  termios Console{};
+  ASSERT_EQ(::tcgetattr(Fd, &Console), 0);
+  Console.c_lflag |= ICANON | ECHO | ISIG;
+  Console.c_iflag |= ICRNL | IXON;
+  Console.c_oflag |= OPOST;
+  ::cfsetspeed(&Console, B4800);
+  ASSERT_EQ(::tcsetattr(Fd, TCSANOW, &Console), 0);
+  termios Before{};
+  ASSERT_EQ(::tcgetattr(Fd, &Before), 0);
+
+  for (int Round = 0; Round < 2; ++Round) {  // a reopen must not take raw for found
+    ASSERT_TRUE(Port.Open());
+    termios Open{};
+    ASSERT_EQ(::tcgetattr(Fd, &Open), 0);
+    EXPECT_EQ(Open.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(::cfgetospeed(&Open), speed_t{B9600});
+    Port.Close();
+  }
+  termios After{};
+  ASSERT_EQ(::tcgetattr(Fd, &After), 0);
+  EXPECT_TRUE(SameLine(Before, After));
+  ::close(Fd);
+}
+
+// ---- A device that goes away ----
+
+TEST_F(PortTest, AHangUpIsKeptAsTheLastIOErrorUntilTheNextOpen) {
+  ASSERT_TRUE(Port.Open());
+  EXPECT_FALSE(Port.Gone());
+  Line.CloseMaster();
+  char Buf[4];
+  EXPECT_EQ(Port.Read(Buf, 4), 0u);
+  EXPECT_TRUE(Port.Gone());
+  EXPECT_EQ(Port.LastIOError, EIO);
+  EXPECT_EQ(Port.Write("x", 1), 0u);
+  Port.Close();
+  EXPECT_TRUE(Port.Gone()) << "the clean-up must not hide why the operation ended";
+
+  // Its name gone too: the next Open fails, and still the port is gone.
+  Port.DeviceName = "/dev/quarnel-no-such-adapter";
+  EXPECT_FALSE(Port.Open());
+  EXPECT_TRUE(Port.Gone());
+
+  Pty Again;
+  Port.DeviceName = Again.SlavePath();
+  ASSERT_TRUE(Port.Open());
+  EXPECT_EQ(Port.LastIOError, 0);
+  EXPECT_FALSE(Port.Gone());
+}
+
+// A wait notices the hang-up by itself, without a read.
+TEST_F(PortTest, WaitForInputNotesAHangUp) {
+  ASSERT_TRUE(Port.Open());
+  Line.CloseMaster();
+  Port.WaitForInput(20);
+  EXPECT_TRUE(Port.Gone());
 }
 
 }  // namespace

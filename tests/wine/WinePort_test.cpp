@@ -28,10 +28,10 @@ constexpr int cAbsentComNumber = 13;  // no device behind it
 // Generous slack for upper bounds: the machine is shared and may be busy.
 constexpr double cSlackMs = 1500;
 constexpr int cSettleMs = 5000;  // longest wait for bytes to reach the program through Wine
-// How late WaitForInput may notice a byte: the transit through the pty and
-// Wine, and a busy machine. A wait that looks at the queue in sleeps of the
-// system timer (15.6 ms on Windows) would be later.
-constexpr double cWakeMs = 5;
+// How late WaitForInput may notice a byte (median): the transit through the
+// pty and Wine, and a busy machine (6 ms seen with a build beside it). A wait
+// that does not wake on input lasts its whole limit of seconds.
+constexpr double cWakeMs = 25;
 constexpr int cReplyDelayMs = 40;  // the far side's answer to the agent's "?"
 constexpr int cPingRounds = 5;
 // CPU the agent may use in a wait of cLongWaitMs with a byte waiting: a

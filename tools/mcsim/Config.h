@@ -34,6 +34,7 @@ enum class FaultKind {
   Garbage,        // `bytes` instead of the reply
   Disconnect,     // the master side closes: the tool sees a hang-up
   Silence,        // the controller hears and answers nothing from here on
+  Unplug,         // the adapter is pulled out: a hang-up, and the link path vanishes
 };
 
 // A fault strikes the reply to one block of one MCU. Blocks are counted per

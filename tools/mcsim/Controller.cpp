@@ -52,6 +52,19 @@ void Controller::Reset(const Config& config) {
   silent_ = false;
   gone_ = false;
   if (!sameLayout || record_.mcus.empty()) InitImages();
+  if (firmware_.size() != static_cast<std::size_t>(config.mcuCount))
+    firmware_.assign(static_cast<std::size_t>(config.mcuCount), true);
+}
+
+void Controller::PowerOn(const Config& config) {
+  Reset(config);
+  for (std::size_t i = 0; i < firmware_.size(); ++i) {
+    if (firmware_[i]) continue;
+    mode_ = Mode::Bootloader;
+    activeMcu_ = static_cast<int>(i) + 1;
+    measuring_ = config.autoBaud;
+    return;
+  }
 }
 
 void Controller::ClearRecord() {
@@ -191,6 +204,7 @@ void Controller::OnStart(char digit, int baud, std::vector<Output>& out) {
     return;
   }
   AddEvent(EventKind::Start, activeMcu_, baud);
+  firmware_[static_cast<std::size_t>(activeMcu_ - 1)] = false;  // erased first
   Reply(out, std::string(1, config_.startReply), baud, config_.startReplyDelay);
   receiving_ = true;
   blockIndex_ = 0;

@@ -18,6 +18,7 @@ struct Output {
   int baud = 0;
   bool disconnect = false;  // close the line instead of sending
   bool echo = false;        // the bus giving back a byte heard: no line time of its own
+  bool unplug = false;      // with disconnect: the device's name goes too
 };
 
 class Controller {
@@ -28,6 +29,10 @@ class Controller {
   // (its images start afresh when the flash layout changed).
   void Reset(const Config& config);
   void ClearRecord();
+  // Power switched off and on: restarts in the configuration's mode if every
+  // MCU holds its firmware, else in the bootloader of the first that lost it
+  // (a start command erases it; only a finished transfer restores it).
+  void PowerOn(const Config& config);
 
   // Bytes read in one go while the tool's port was at `baud` (0: unknown,
   // taken as the right speed).
@@ -90,6 +95,7 @@ class Controller {
   int blockIndex_ = 0;
   bool silent_ = false;
   bool gone_ = false;
+  std::vector<bool> firmware_;  // per MCU: its application is whole
 };
 
 }  // namespace mcsim

@@ -17,6 +17,7 @@ constexpr char cGarbageByte = static_cast<char>(0xA5);
 constexpr const char* cFaultNames[] = {
     "wrong checksum", "no reply", "NUL, last byte late", "NUL, last byte never sent",
     "bad end",        "garbage",  "disconnect",          "silence",
+    "unplug",
 };
 
 std::string ByteText(std::uint8_t c) {
@@ -51,6 +52,7 @@ void Controller::EndTransfer(EventKind kind, int baud) {
   AddEvent(kind, activeMcu_, baud);
   receiving_ = false;
   if (kind == EventKind::Finish) {
+    firmware_[static_cast<std::size_t>(activeMcu_ - 1)] = true;
     mode_ = Mode::Application;
     measuring_ = false;
   }
@@ -122,6 +124,10 @@ void Controller::ApplyFault(const Fault& fault, std::string reply, std::uint32_t
       break;
     case FaultKind::Silence:
       silent_ = true;
+      break;
+    case FaultKind::Unplug:
+      out.push_back(Output{config_.replyDelay, {}, baud, true, false, true});
+      gone_ = true;
       break;
   }
 }

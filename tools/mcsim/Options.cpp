@@ -71,6 +71,7 @@ Fault ParseFault(const std::string& text) {
       {"nul-late", FaultKind::NulLate},       {"nul-never", FaultKind::NulNever},
       {"bad-end", FaultKind::BadEnd},         {"garbage", FaultKind::Garbage},
       {"disconnect", FaultKind::Disconnect},  {"silence", FaultKind::Silence},
+      {"unplug", FaultKind::Unplug},
   };
   const std::vector<std::string> parts = Split(text, ':');
   if (parts.size() < 2 || parts.size() > 4) throw std::invalid_argument("bad fault: " + text);

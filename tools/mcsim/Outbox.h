@@ -16,6 +16,7 @@ struct Pending {
   std::string bytes;
   int baud = 0;             // the speed the controller sends at
   bool disconnect = false;  // close the line instead of sending
+  bool unplug = false;      // with disconnect: the device's name goes too
 };
 
 class Outbox {

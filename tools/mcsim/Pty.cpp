@@ -62,6 +62,10 @@ int BaudOf(speed_t speed) {
 }
 
 Pty::Pty(const std::string& linkPath) : linkPath_(linkPath) {
+  Open();
+}
+
+void Pty::Open() {
   master_ = UniqueFd(posix_openpt(O_RDWR | O_NOCTTY));
   if (master_.get() < 0) Fail("posix_openpt");
   SetFlags(master_.get(), O_NONBLOCK);
@@ -111,6 +115,16 @@ int Pty::LineBaud() const {
 
 void Pty::CloseMaster() {
   master_.Reset();
+}
+
+void Pty::RemoveLink() {
+  if (!linkPath_.empty()) unlink(linkPath_.c_str());
+}
+
+void Pty::Replug() {
+  master_.Reset();
+  slave_.Reset();
+  Open();
 }
 
 }  // namespace mcsim

@@ -32,8 +32,13 @@ class Pty {
   int LineBaud() const;
   // Pulls the plug: the tool's handle sees a hang-up.
   void CloseMaster();
+  // The device's name vanishes, as an unplugged adapter's node does.
+  void RemoveLink();
+  // A fresh pair after the plug was pulled, served under the same link path.
+  void Replug();
 
  private:
+  void Open();
   void MakeLink();
 
   UniqueFd master_;

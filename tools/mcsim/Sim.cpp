@@ -73,6 +73,35 @@ void Sim::SetConfig(const Config& config) {
   ResetLineLocked();
 }
 
+void Sim::PowerCycle(const Config& config) {
+  const bool running = thread_.joinable();
+  Stop();  // the line hook must not see the pty change under it
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (pty_.Master() < 0) pty_.Replug();
+    controller_.PowerOn(config);
+    outbox_.Clear();
+    outBlocked_ = false;
+    ResetLineLocked();
+  }
+  changed_.notify_all();
+  if (running) Start();
+}
+
+void Sim::Unplug() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pty_.RemoveLink();
+    if (pty_.Master() >= 0) {
+      pty_.CloseMaster();
+      controller_.NoteDisconnect(Clock::now());
+    }
+    outbox_.Clear();
+    ResetLineLocked();
+  }
+  changed_.notify_all();
+}
+
 Record Sim::GetRecord() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return controller_.record();
@@ -231,7 +260,7 @@ void Sim::Queue(const std::vector<Output>& outputs, Clock::time_point now) {
   for (const Output& o : outputs) {
     const auto due = now + o.delay;
     if (!lineSpeed || o.echo || o.disconnect) {
-      outbox_.Add(Pending{due, o.bytes, o.baud, o.disconnect});
+      outbox_.Add(Pending{due, o.bytes, o.baud, o.disconnect, o.unplug});
       continue;
     }
     for (char c : o.bytes) {
@@ -254,6 +283,7 @@ void Sim::SendDueLocked(Clock::time_point now) {
     Pending* pending = outbox_.Due(now);
     if (pending == nullptr) return;
     if (pending->disconnect || pty_.Master() < 0) {
+      if (pending->unplug) pty_.RemoveLink();
       if (pty_.Master() >= 0) {
         pty_.CloseMaster();
         controller_.NoteDisconnect(now);

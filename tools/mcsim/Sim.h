@@ -51,6 +51,12 @@ class Sim {
   // The controller restarts in the new configuration's mode; the record
   // stays. The link path is fixed when the simulator is made.
   void SetConfig(const Config& config);
+  // The controller's power switched off and on (Controller::PowerOn), with
+  // the new configuration; an unplugged adapter is plugged in again first
+  // (a new pty, served under the same link path).
+  void PowerCycle(const Config& config);
+  // The adapter pulled out now: a hang-up, and the link path vanishes.
+  void Unplug();
   Record GetRecord() const;
   void ClearRecord();
   Mode CurrentMode() const;
