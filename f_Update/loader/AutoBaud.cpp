@@ -19,12 +19,12 @@ const std::string cBreakChar(1, '\0');
 }  // namespace
 
 std::int32_t TLoader::ReadWaitingIntoResponse(bool DrainAll) {
-  std::int32_t Waiting = Comm1.InQueCount();
+  std::int32_t Waiting = SerialPort.InQueCount();
   std::int32_t InResponse = 0;
   do {
     const std::int32_t Chunk = std::min<std::int32_t>(Waiting, cResponseSize);
     if (Chunk <= 0) break;
-    InResponse = static_cast<std::int32_t>(Comm1.Read(Response.data(), Chunk));
+    InResponse = static_cast<std::int32_t>(SerialPort.Read(Response.data(), Chunk));
     if (InResponse <= 0) break;
     Waiting -= InResponse;
   } while (DrainAll);
@@ -40,17 +40,17 @@ bool AnsweredWithDot(TLoader& L) {
 }
 
 bool FirstHalf(TLoader& L) {
-  L.Comm1.Open();
+  L.SerialPort.Open();
   L.PutAndSend(cSyncChar);
   L.PutAndSend(cSyncChar);
   Delay(cAfterBurstPause);
   const bool Ok = AnsweredWithDot(L);
-  L.Comm1.Close();
+  L.SerialPort.Close();
   return Ok;
 }
 
 bool SecondHalf(TLoader& L) {
-  L.Comm1.Open();
+  L.SerialPort.Open();
   L.PutAndSend(cBreakChar);
   Delay(cBetweenBytesPause);
   L.PutAndSend(cSyncChar);
@@ -58,7 +58,7 @@ bool SecondHalf(TLoader& L) {
   L.PutAndSend(cSyncChar);
   Delay(cAfterBurstPause);
   const bool Ok = AnsweredWithDot(L);
-  L.Comm1.Close();
+  L.SerialPort.Close();
   return Ok;
 }
 
@@ -68,14 +68,14 @@ bool TLoader::Try_Auto_Baud() {
   bool Answered = false;
   for (int Attempt = 0; Attempt < cAutoBaudAttempts; ++Attempt) {
     const bool HighSpeed = Attempt == 0 && View.HighSpeedVisible() && View.HighSpeedChecked();
-    Comm1.BaudRate = HighSpeed ? cAutoBaudHighRate : cAutoBaudRate;
+    SerialPort.BaudRate = HighSpeed ? cAutoBaudHighRate : cAutoBaudRate;
     try {
       Answered = FirstHalf(*this) || SecondHalf(*this);
     } catch (const std::exception&) {
       // A failed attempt is no error: the next one, or the caller, goes on.
       Answered = false;
     }
-    Comm1.Close();
+    SerialPort.Close();
     if (Answered) break;
   }
   return Answered;

@@ -57,9 +57,9 @@ void Delay(std::int32_t mS) {
 }
 
 void TLoader::SendCmd(const std::string& ACmdStr) {
-  if (SimpleBusMode) Comm1.SetRts();
+  if (SimpleBusMode) SerialPort.SetRts();
   if (ACmdStr.empty()) RangeError();
-  (void)Comm1.Write(ACmdStr.data(), SizeAsCount(ACmdStr));
+  (void)SerialPort.Write(ACmdStr.data(), SizeAsCount(ACmdStr));
 }
 
 void TLoader::PutAndSend(const std::string& Cmd) {
@@ -75,16 +75,16 @@ bool TLoader::WaitResponse(std::int32_t InQueCount, float TimeOutInSecs) {
   for (;;) {
     const auto NextMessages = TClock::now() + std::chrono::milliseconds(cPollBlockMs);
     View.ProcessMessages();
-    const std::int64_t n = Comm1.InQueCount();
+    const std::int64_t n = SerialPort.InQueCount();
     // The whole echo is back, so the command has left the bus.
-    if (SimpleBusMode && n >= EchoCount) Comm1.ClearRts();
+    if (SimpleBusMode && n >= EchoCount) SerialPort.ClearRts();
     if (n >= ExpectCharCount) {
       if (SimpleBusMode) DrainEcho(static_cast<std::int32_t>(EchoCount));
       return true;
     }
     // An adapter pulled out answers nothing more: no use waiting out the time.
-    if (Comm1.Gone() || TClock::now() > EndTime) return false;
-    Comm1.WaitForInput(BlockMs(EndTime, NextMessages));
+    if (SerialPort.Gone() || TClock::now() > EndTime) return false;
+    SerialPort.WaitForInput(BlockMs(EndTime, NextMessages));
   }
 }
 
@@ -93,11 +93,12 @@ void TLoader::DrainEcho(std::int32_t EchoCount) {
   // read and dropped, so that the next read gets the reply.
   const auto First = static_cast<std::int32_t>(
       std::min<std::size_t>(static_cast<std::size_t>(EchoCount), Response.size()));
-  std::int32_t Left = EchoCount - static_cast<std::int32_t>(Comm1.Read(Response.data(), First));
+  const auto Taken = static_cast<std::int32_t>(SerialPort.Read(Response.data(), First));
+  std::int32_t Left = EchoCount - Taken;
   std::array<std::uint8_t, cResponseSize> Surplus{};
   while (Left > 0) {
     const auto Chunk = std::min<std::int32_t>(Left, static_cast<std::int32_t>(Surplus.size()));
-    const auto Got = static_cast<std::int32_t>(Comm1.Read(Surplus.data(), Chunk));
+    const auto Got = static_cast<std::int32_t>(SerialPort.Read(Surplus.data(), Chunk));
     if (Got == 0) break;  // the port failed; nothing more will come
     Left -= Got;
   }

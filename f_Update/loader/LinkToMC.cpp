@@ -54,13 +54,13 @@ TPortRange ChooseRange(const ILoaderView& View) {
 
 // Reads exactly Count reply bytes into Response once WaitResponse saw them.
 void ReadReply(TLoader& L, std::int32_t Count) {
-  (void)L.Comm1.Read(L.Response.data(), Count);
+  (void)L.SerialPort.Read(L.Response.data(), Count);
 }
 
 // Finds out whether the link echoes: an echoing bus returns the "." itself.
 void BusProbe(TLoader& L) {
   for (int Try = 0; Try < cBusProbeTries; ++Try) {
-    L.Comm1.PurgeIn();
+    L.SerialPort.PurgeIn();
     L.PutAndSend(cBusProbe);
     if (L.WaitResponse(static_cast<std::int32_t>(L.CmdStr.size()), cProbeTimeOutSecs)) {
       const std::int32_t Count = L.ReadWaitingIntoResponse();
@@ -76,7 +76,7 @@ TProbeResult ProbeRate(TLoader& L) {
   L.SimpleBusMode = false;
   BusProbe(L);
   Delay(cProbePause);
-  L.Comm1.PurgeIn();
+  L.SerialPort.PurgeIn();
 
   L.PutAndSend(cBootloaderProbe);
   if (L.WaitResponse(cIdReplySize, cProbeTimeOutSecs)) {
@@ -84,7 +84,7 @@ TProbeResult ProbeRate(TLoader& L) {
     return L.Response[1] == cIdReplyEnd ? TProbeResult::Bootloader : TProbeResult::None;
   }
 
-  L.Comm1.PurgeIn();
+  L.SerialPort.PurgeIn();
   L.PutAndSend(cVersionCommand);
   if (!L.WaitResponse(cVersionReplySize, cProbeTimeOutSecs)) return TProbeResult::None;
   ReadReply(L, cVersionReplySize);
@@ -92,18 +92,18 @@ TProbeResult ProbeRate(TLoader& L) {
                                                                : TProbeResult::None;
 }
 
-// Tries the rates on the port named in Comm1 until one answers; notes each
+// Tries the rates on the port named in SerialPort until one answers; notes each
 // rate at which the port opened.
 TProbeResult ProbePort(TLoader& L, std::vector<std::int32_t>& RatesProbed) {
   for (const std::int32_t Rate : cSearchRates) {
-    L.Comm1.BaudRate = Rate;
-    const TPortCloser Closer(L.Comm1);
+    L.SerialPort.BaudRate = Rate;
+    const TPortCloser Closer(L.SerialPort);
     // A port that no longer opens cannot answer; its queue count (-1) must
     // never become a read count.
-    if (!L.Comm1.Open()) continue;
+    if (!L.SerialPort.Open()) continue;
     RatesProbed.push_back(Rate);
     const TProbeResult Result = ProbeRate(L);
-    if (Result != TProbeResult::None || L.Comm1.Gone()) return Result;
+    if (Result != TProbeResult::None || L.SerialPort.Gone()) return Result;
   }
   return TProbeResult::None;
 }
@@ -117,7 +117,7 @@ void ShowFound(TLoader& L, const TPortTried& Port, TProbeResult Result) {
   L.View.SetPortEnabled(false);
   L.MCInBootloaderStatus = Result == TProbeResult::Bootloader;
   L.LastOutcome.PortText = PortText;
-  L.LastOutcome.DeviceName = L.Comm1.DeviceName;
+  L.LastOutcome.DeviceName = L.SerialPort.DeviceName;
   L.LastOutcome.InBootloader = L.MCInBootloaderStatus;
 }
 
@@ -130,7 +130,7 @@ bool TLoader::LinkToMC() {
   const bool Typed = !View.AutoSelectCOMPort();
   const TPortRange Range = ChooseRange(View);
   const TPortMap Map = Range.DevicePath.empty() ? PortMaps() : TPortMap{};
-  const TPortCloser Closer(Comm1);
+  const TPortCloser Closer(SerialPort);
   // Only notes what the search does anyway; it sends and waits as before.
   TSearchRecord& Record = LastOutcome.Search;
   Record = TSearchRecord();
@@ -139,28 +139,28 @@ bool TLoader::LinkToMC() {
 
   bool Found = false;
   for (std::int64_t n = Range.First; n <= Range.Last && !Found; ++n) {
-    Comm1.Close();
+    SerialPort.Close();
     const std::string PortText =
         Range.DevicePath.empty() ? cPortPrefix + std::to_string(n) : Range.DevicePath;
     const std::string Device =
         Range.DevicePath.empty() ? Map(static_cast<int>(n)) : Range.DevicePath;
-    if (!Device.empty()) Comm1.DeviceName = Device;
+    if (!Device.empty()) SerialPort.DeviceName = Device;
     View.SetPortText(PortText);
     // A number of an automatic search that names no device is no port.
     TPortTried* Port = Device.empty() && !Typed ? nullptr : &NotePort(Record, PortText, Device);
     View.SetPortDevice(Port != nullptr ? PortDeviceText(Port->Report) : std::string());
     View.ProcessMessages();
     if (Device.empty()) continue;  // no such port
-    if (!Comm1.Open()) {           // not ours to open: say why afterwards
-      NoteOpenFailure(*Port, Comm1.LastOpenError);
+    if (!SerialPort.Open()) {           // not ours to open: say why afterwards
+      NoteOpenFailure(*Port, SerialPort.LastOpenError);
       continue;
     }
-    Comm1.Close();
+    SerialPort.Close();
     (void)Try_Auto_Baud();
     Port->Outcome = TPortOutcome::NoAnswer;
     const TProbeResult Result = ProbePort(*this, Port->RatesProbed);
     // It went away while being asked: say so, not that it stayed silent.
-    if (Result == TProbeResult::None && Comm1.Gone()) NoteOpenFailure(*Port, cPortGoneError);
+    if (Result == TProbeResult::None && SerialPort.Gone()) NoteOpenFailure(*Port, cPortGoneError);
     if (Result != TProbeResult::None) {
       Port->Outcome = TPortOutcome::Found;
       ShowFound(*this, *Port, Result);

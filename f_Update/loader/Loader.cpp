@@ -3,4 +3,7 @@
 #include <utility>
 
 TLoader::TLoader(TCOMPort& Port, ILoaderView& AView, TPortMapSource APortMaps)
-    : DataBuffer(cDataBufferSize, 0), Comm1(Port), View(AView), PortMaps(std::move(APortMaps)) {}
+    : DataBuffer(cDataBufferSize, 0),
+      SerialPort(Port),
+      View(AView),
+      PortMaps(std::move(APortMaps)) {}

@@ -69,7 +69,8 @@ class TLoader {
   // Bootloader transfer of DataBuffer into every MCU.
   bool WriteBufferedData();
 
-  TCOMPort& Comm1;
+  // The port every operation uses: the program's Comm1, or a test's own.
+  TCOMPort& SerialPort;
   ILoaderView& View;
   TPortMapSource PortMaps;
 };

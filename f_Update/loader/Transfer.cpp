@@ -70,7 +70,7 @@ void TTransfer::Send(const std::string& Cmd) {
 
 // Entry command, the optional auto-baud exchange, the dot, and a fresh port.
 void TTransfer::Enter(int McuNumber) {
-  TCOMPort& Port = L.Comm1;
+  TCOMPort& Port = L.SerialPort;
   const std::int32_t OldBaudRate = Port.BaudRate;
   if (Model.EntryAt9600) Port.BaudRate = cBootloaderBaud;
   Port.Open();
@@ -100,9 +100,9 @@ bool TTransfer::Start(int McuNumber) {
   L.View.SetPrompt(cWaitText);
   Send(StartCommand(McuNumber));
   if (!L.WaitResponse(cStartReplyCount, cStartTimeOutSecs)) return false;
-  (void)L.Comm1.Read(L.Response.data(), cStartReplyCount);  // any byte will do
+  (void)L.SerialPort.Read(L.Response.data(), cStartReplyCount);  // any byte will do
   Delay(cAfterStartPause);
-  L.Comm1.PurgeIn();
+  L.SerialPort.PurgeIn();
   return true;
 }
 
@@ -120,7 +120,7 @@ bool TTransfer::RunMcu(int McuNumber) {
 
 bool TTransfer::SendBlock(int McuNumber, std::int32_t& BufferPointer) {
   L.CmdStr.clear();
-  L.Comm1.PurgeIn();
+  L.SerialPort.PurgeIn();
   TBlockFrame Block = BuildBlockFrame(Model, L.DataBuffer, BufferPointer);
   BufferPointer += Model.FlashBlockSize;
   L.CmdStr = std::move(Block.Frame);
@@ -155,13 +155,13 @@ void TTransfer::SendFrame() {
 bool TTransfer::ReadReply() {
   std::uint8_t* Reply = L.Response.data();
   const std::size_t Size = L.Response.size();
-  (void)L.Comm1.Read(Reply, Model.ReplyLength);
+  (void)L.SerialPort.Read(Reply, Model.ReplyLength);
   const std::int32_t NullCharCount = RemoveNulBytes(Reply, Size, Model.ReplyLength);
   if (NullCharCount != 0) {
     Delay(cNulRepairPause);
-    if (L.Comm1.InQueCount() >= NullCharCount) {
+    if (L.SerialPort.InQueCount() >= NullCharCount) {
       std::array<std::uint8_t, cResponseSize> Late{};
-      const std::uint32_t Got = L.Comm1.Read(Late.data(), NullCharCount);
+      const std::uint32_t Got = L.SerialPort.Read(Late.data(), NullCharCount);
       FillFreedPlaces(Reply, Size, Model.ReplyLength, NullCharCount, Late.data(), Got);
     }
   }
@@ -176,7 +176,7 @@ bool TTransfer::Abort() {
 }  // namespace
 
 bool TLoader::WriteBufferedData() {
-  const TClosingGuard Closing(Comm1);
+  const TClosingGuard Closing(SerialPort);
   // Models without a block size or frame family cannot be served: fail
   // before anything is sent.
   const TTransferParams* Model = TransferParamsFor(Params.MCUModel);

@@ -97,7 +97,7 @@ void TLoader::UpdateFirmware() {
     Refuse(*this, TOutcome::FileNotOpened, cFileOpenError);
     return;
   }
-  Port.emplace(Comm1);
+  Port.emplace(SerialPort);
   if (!LinkToMC()) {
     LastOutcome.Outcome = TOutcome::NoController;
     return;
@@ -140,7 +140,7 @@ void TLoader::UpdateFirmware() {
     return;
   }
   if (!View.Prompt().empty()) View.SetPromptColor(TPromptColor::Failure);
-  Refuse(*this, TOutcome::TransferFailed, cUpdateFailed, TransferDetails(Comm1));
+  Refuse(*this, TOutcome::TransferFailed, cUpdateFailed, TransferDetails(SerialPort));
   View.SetPromptColor(TPromptColor::Normal);
   View.SetPrompt("");
 }

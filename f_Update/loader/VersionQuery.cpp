@@ -13,11 +13,11 @@ const std::string cInBootloaderText =
 
 // Asks the running application for its version; empty when it does not answer.
 std::string AskVersion(TLoader& L) {
-  const TPortCloser Closer(L.Comm1);
-  (void)L.Comm1.Open();
+  const TPortCloser Closer(L.SerialPort);
+  (void)L.SerialPort.Open();
   L.PutAndSend(cVersionCommand);
   if (!L.WaitResponse(cVersionReplySize, cVersionTimeOutSecs)) return {};
-  (void)L.Comm1.Read(L.Response.data(), cVersionReplySize);
+  (void)L.SerialPort.Read(L.Response.data(), cVersionReplySize);
   return VersionText(L.Response.data(), static_cast<std::size_t>(cVersionReplySize));
 }
 
