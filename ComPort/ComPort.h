@@ -161,6 +161,12 @@ class TCOMPort {
   void WaitForInput(int MaxMs);
 };
 
+// Blocks the calling thread for Ms milliseconds (none for 0 or less), to
+// well under a millisecond: the protocol's fixed pauses go through it. On
+// Windows a high-resolution waitable timer, never Sleep, whose default tick
+// of 15.6 ms would stretch a 100 ms pause to 109.
+void PausePrecisely(std::int32_t Ms);
+
 // The open error a search notes for a port that vanished while it was being
 // asked: one the platform reads as "no such device".
 extern const std::int32_t cPortGoneError;

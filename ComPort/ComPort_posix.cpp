@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "ComPort.h"
+#include "RangeError.h"
 
 namespace {
 
@@ -56,10 +57,6 @@ constexpr TBaudEntry cBaudTable[] = {
     {921600, B921600},
 #endif
 };
-
-[[noreturn]] void RangeError() {
-  throw std::out_of_range("Range check error");
-}
 
 // Milliseconds left until Deadline, rounded up so a poll never ends early.
 int MsUntil(TClock::time_point Deadline) {
@@ -175,6 +172,11 @@ void SetModemLines(int Fd, int Lines, bool Raise) {
 }  // namespace
 
 const std::int32_t cPortGoneError = ENODEV;
+
+void PausePrecisely(std::int32_t Ms) {
+  // nanosleep keeps to the clock well under a millisecond.
+  if (Ms > 0) std::this_thread::sleep_for(TMs(Ms));
+}
 
 bool TCOMPort::Open() {
   if (Enabled) Close();

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "ComPort.h"
+#include "RangeError.h"
 
 // Windows 10 1803 and later; older systems refuse the flag and get a plain timer.
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -65,10 +66,6 @@ constexpr auto cSeenInputPause = TMs(1);
 constexpr auto cDriverTimeOutMargin = TMs(200);
 // 100 ns units of a waitable timer's due time.
 constexpr std::int64_t cTimerTicksPerSecond = 10000000;
-
-[[noreturn]] void RangeError() {
-  throw std::out_of_range("Range check error");
-}
 
 void ApplyLineSettings(::DCB& Dcb, std::int32_t BaudRate) {
   std::uint32_t Flags = 0;
@@ -291,6 +288,10 @@ void WaitUntilSent(HANDLE Port, TClock::time_point LineEnd, TClock::time_point D
 }  // namespace
 
 const std::int32_t cPortGoneError = ERROR_FILE_NOT_FOUND;
+
+void PausePrecisely(std::int32_t Ms) {
+  if (Ms > 0) SleepUntil(TClock::now() + TMs(Ms));
+}
 
 bool TCOMPort::Open() {
   if (Enabled) Close();

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+// Port numbers a search with automatic detection tries, in this order.
+constexpr int cFirstAutoPort = 1;
+constexpr int cLastAutoPort = 255;
+
 // Device for port number n, or an empty text when no such port exists.
 using TPortMap = std::function<std::string(int n)>;
 // Called once when a search starts, so devices are listed once per search.

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
-#include <thread>
 
 #include "Loader.h"
+#include "RangeError.h"
 
 namespace {
 
@@ -21,10 +21,6 @@ constexpr int cPollBlockMs = 10;
 // Time-outs beyond this are treated as this (about 116 days): keeps the
 // deadline arithmetic finite for any float a caller passes.
 constexpr double cMaxTimeOutSecs = 1.0e7;
-
-[[noreturn]] void RangeError() {
-  throw std::out_of_range("Range check error");
-}
 
 TClock::time_point DeadlineAfter(float TimeOutInSecs) {
   // NaN and negative time-outs mean "no time": one poll.
@@ -53,7 +49,7 @@ std::int32_t SizeAsCount(const std::string& S) {
 
 void Delay(std::int32_t mS) {
   if (mS < 0) RangeError();
-  std::this_thread::sleep_for(std::chrono::milliseconds(mS));
+  PausePrecisely(mS);
 }
 
 void TLoader::SendCmd(const std::string& ACmdStr) {

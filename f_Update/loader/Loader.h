@@ -17,9 +17,6 @@
 
 constexpr std::size_t cResponseSize = 128;
 constexpr std::size_t cDataBufferSize = 0x40001;  // byte indices 0 to 0x40000
-// Port numbers a search with automatic detection tries, in this order.
-constexpr int cFirstAutoPort = 1;
-constexpr int cLastAutoPort = 255;
 
 class TLoader {
  public:

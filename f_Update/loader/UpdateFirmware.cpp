@@ -12,6 +12,7 @@
 #include "Loader.h"
 #include "Models.h"
 #include "OperationGuards.h"
+#include "RangeError.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ std::int64_t FileLength(std::ifstream& F) {
 // Reads Count bytes from the start of F into Buffer; all of them or an error.
 void ReadWhole(std::ifstream& F, std::vector<std::uint8_t>& Buffer, std::int32_t Count) {
   if (Count < 0 || static_cast<std::size_t>(Count) > Buffer.size())
-    throw std::out_of_range("Range check error");
+    RangeError();
   F.seekg(0, std::ios::beg);
   F.read(reinterpret_cast<char*>(Buffer.data()), Count);
   if (F.gcount() != Count) throw std::runtime_error("Read beyond end of file");

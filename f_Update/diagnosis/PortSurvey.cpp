@@ -2,7 +2,7 @@
 // platform about each device.
 #include "PortSurvey.h"
 
-#include "Loader.h"
+#include "PortMap.h"
 
 namespace {
 const char* const cPortPrefix = "COM";

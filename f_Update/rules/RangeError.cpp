@@ -1,0 +1,5 @@
+#include "RangeError.h"
+
+void RangeError() {
+  throw std::out_of_range("Range check error");
+}
