@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "Loader.h"
+#include "PortPoll.h"
 #include "Pty.h"
 #include "RecordingView.h"
 
@@ -35,20 +36,9 @@ class ChannelTest : public ::testing::Test {
   }
   void TearDown() override { Port.Close(); }
 
-  bool QueueReaches(std::int32_t Count) {
-    const auto Start = TClock::now();
-    while (MsSince(Start) < cSettleMs) {
-      if (Port.InQueCount() >= Count) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-  }
+  bool QueueReaches(std::int32_t Count) { return ::QueueReaches(Port, Count, cSettleMs); }
 
-  std::string ReadString(std::int32_t Count) {
-    std::string Buf(static_cast<std::size_t>(Count), '\0');
-    Buf.resize(Port.Read(Buf.data(), Count));
-    return Buf;
-  }
+  std::string ReadString(std::int32_t Count) { return ::ReadString(Port, Count); }
 
   std::string ResponseHead(std::size_t Count) const {
     return std::string(Loader.Response.begin(), Loader.Response.begin() + Count);

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "PortPoll.h"
 #include "Pty.h"
 
 namespace {
@@ -63,20 +64,9 @@ class PortTest : public ::testing::Test {
 
   // Waits until the port sees Count bytes queued (the pty hands data over
   // asynchronously).
-  bool QueueReaches(std::int32_t Count) {
-    const auto Start = TClock::now();
-    while (MsSince(Start) < cSettleMs) {
-      if (Port.InQueCount() >= Count) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-  }
+  bool QueueReaches(std::int32_t Count) { return ::QueueReaches(Port, Count, cSettleMs); }
 
-  std::string ReadString(std::int32_t Count) {
-    std::string Buf(static_cast<std::size_t>(Count), '\0');
-    Buf.resize(Port.Read(Buf.data(), Count));
-    return Buf;
-  }
+  std::string ReadString(std::int32_t Count) { return ::ReadString(Port, Count); }
 
   Pty Line;
   TCOMPort Port;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "FlashCheck.h"
 #include "MessageBox.h"
 #include "SampleImage.h"
 #include "Sim.h"
@@ -127,13 +128,7 @@ class UpdateTest : public testing::Test {
     EXPECT_EQ(Boxes[0].ControlsEnabled, Caption != "Error");
   }
   void ExpectImageReceived(const std::vector<std::uint8_t>& Image) const {
-    const mcsim::Record Record = Sim->GetRecord();
-    ASSERT_EQ(Record.mcus.size(), 1u);
-    const auto& Flash = Record.mcus[0].flash;
-    ASSERT_GE(Flash.size(), samplefw::cProgramStart + cProgramBytes);
-    EXPECT_TRUE(std::equal(Image.begin() + samplefw::cProgramStart, Image.begin() + Flash.size(),
-                           Flash.begin() + samplefw::cProgramStart));
-    EXPECT_EQ(Record.Count(mcsim::EventKind::Finish), 1u);
+    EXPECT_TRUE(ImageReceived(Sim->GetRecord(), Image, cProgramBytes));
   }
 
   TCOMPort Port;

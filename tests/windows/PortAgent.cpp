@@ -27,6 +27,7 @@
 #include <thread>
 
 #include "ComPort.h"
+#include "HexText.h"
 
 namespace {
 
@@ -44,26 +45,6 @@ constexpr double cFileTimeTicksPerMs = 10000;  // FILETIME counts 100 ns
 
 double MsSince(TClock::time_point Start) {
   return std::chrono::duration<double, std::milli>(TClock::now() - Start).count();
-}
-
-std::string Hex(const std::string& Bytes) {
-  if (Bytes.empty()) return "-";
-  static const char cDigits[] = "0123456789abcdef";
-  std::string Out;
-  for (unsigned char C : Bytes) {
-    Out += cDigits[C >> 4];
-    Out += cDigits[C & 0xF];
-  }
-  return Out;
-}
-
-std::string Unhex(const std::string& Text) {
-  std::string Out;
-  if (Text == "-") return Out;
-  for (std::size_t I = 0; I + 1 < Text.size(); I += 2) {
-    Out += static_cast<char>(std::stoi(Text.substr(I, 2), nullptr, 16));
-  }
-  return Out;
 }
 
 int IntArg(std::istringstream& Args) {

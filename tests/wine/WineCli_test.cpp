@@ -2,6 +2,7 @@
 // here on a pty that the prefix serves as a COM port: exit status, output
 // and what the controller received.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,8 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "SampleImage.h"
+#include "Console.h"
+#include "FlashCheck.h"
 #include "Line.h"
+#include "SampleImage.h"
 #include "Sim.h"
 #include "SimOnCom.h"
 #include "WineRun.h"
@@ -23,22 +26,22 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The exit statuses quarnel-cli documents.
+// The exit statuses quarnel-cli documents (the stops' are in Console.h).
 constexpr int cExitDone = 0;
 constexpr int cExitTransferFailed = 1;
 constexpr int cExitNoController = 3;
 
-constexpr int cComNumber = 12;                // above 9: reached only as "\\.\COM12"
-constexpr std::uint8_t cModel = 2;            // single-MCU PIC16 class
-constexpr std::size_t cProgramBytes = 0x100;  // 16 blocks
-constexpr int cNeverSearchedBaud = 1200;      // the search never speaks at this rate
-constexpr auto cLimit = 120s;                 // generous: a run takes a few seconds
+constexpr int cComNumber = 12;                 // above 9: reached only as "\\.\COM12"
+constexpr std::uint8_t cModel = 2;             // single-MCU PIC16 class
+constexpr std::size_t cProgramBytes = 0x100;   // 16 blocks
+constexpr int cNeverSearchedBaud = 1200;       // the search never speaks at this rate
+constexpr auto cLimit = 120s;                  // generous: a run takes a few seconds
 constexpr std::size_t cFewBlocksBytes = 0x20;  // 2 blocks
 // 160 blocks: their line time at 9600 (about 5.6 s) outweighs the protocol's
 // fixed pauses, which a write that ignores the line finishes within.
 constexpr std::size_t cManyBlocksBytes = 0xA00;
-constexpr mcsim::Ms cLateStartReply{2000};     // a bootloader still erasing
-constexpr mcsim::Ms cBlockPause{500};          // the tool's pause after the start reply
+constexpr mcsim::Ms cLateStartReply{2000};  // a bootloader still erasing
+constexpr mcsim::Ms cBlockPause{500};       // the tool's pause after the start reply
 
 bool Contains(const std::string& Text, const std::string& Part) {
   return Text.find(Part) != std::string::npos;
@@ -65,7 +68,6 @@ class WineCliTest : public TSimOnCom {
     return R;
   }
   std::string Port() const { return ComLink->Name(); }
-
 };
 
 TEST_F(WineCliTest, VersionOfARunningControllerOrOneInItsBootloader) {
@@ -116,12 +118,7 @@ TEST_F(WineCliTest, UpdateWritesTheFileOnAPlainLinkAndOnAnEchoingBus) {
     EXPECT_TRUE(Contains(LastLine(R.Out), "\"outcome\":\"done\",\"status\":0,\"port\":\"COM12\""));
 
     const mcsim::Record Record = Sim->GetRecord();
-    ASSERT_EQ(Record.mcus.size(), 1u);
-    const auto& Flash = Record.mcus[0].flash;
-    ASSERT_GE(Flash.size(), samplefw::cProgramStart + cProgramBytes);
-    EXPECT_TRUE(std::equal(Flash.begin() + samplefw::cProgramStart, Flash.end(),
-                           Image.begin() + samplefw::cProgramStart));
-    EXPECT_EQ(Record.Count(mcsim::EventKind::Finish), 1u);
+    EXPECT_TRUE(ImageReceived(Record, Image, cProgramBytes));
     EXPECT_EQ(Record.Count(mcsim::EventKind::ProtocolError), 0u);
   }
 }
@@ -144,6 +141,57 @@ TEST_F(WineCliTest, TransferFaultExitsOneAndAbortsTheController) {
   EXPECT_EQ(Record.Count(mcsim::EventKind::Finish), 0u);
 }
 
+// Ctrl-C reaches the program as the console's control event (Wine makes one
+// of SIGINT). Before writing one stops at once; while writing the first lets
+// the update finish, a second stops at once, and a power cycle and a new
+// update recover the controller.
+TEST_F(WineCliTest, CtrlCBeforeAndDuringWriting) {
+  struct TCase {
+    bool Writing;
+    std::size_t Presses;
+    int Status;
+    std::string Err;
+  };
+  const std::string Ctrl = std::string(cStopPrefix) + "Ctrl-C";
+  const TCase Cases[] = {
+      {false, 1, cExitInterrupt, Ctrl + cNothingWrittenText},
+      {true, 1, cExitDone, Ctrl + cRunsToEndText},
+      {true, 2, cExitInterrupt, Ctrl + cRunsToEndText + Ctrl + cStoppedMidUpdateText},
+  };
+  const auto Image = samplefw::MakeImage(cModel, cManyBlocksBytes);
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(std::to_string(Case.Presses) + (Case.Writing ? " while writing" : " searching"));
+    mcsim::Config Config = ModelConfig();
+    if (!Case.Writing) Config.appBaud = cNeverSearchedBaud;
+    StartSim(Config);
+    const std::string File = WriteFirmware(Image);
+    std::size_t Pressed = 0;
+    const TWineResult R = RunUnderWine(
+        WindowsProgram("cli/quarnel-cli.exe"), {"update", File, "--port", Port()}, cLimit, {},
+        [&](pid_t Pid) {
+          const mcsim::Record Record = Sim->GetRecord();
+          const bool Due = Case.Writing ? Record.Count(mcsim::EventKind::Block) >= 1 + Pressed * 4
+                                        : !Record.rx.empty();
+          if (Due && Pressed < Case.Presses) {
+            ::kill(Pid, SIGINT);
+            ++Pressed;
+          }
+        });
+    ASSERT_EQ(Pressed, Case.Presses);
+    EXPECT_EQ(R.ExitStatus, Case.Status) << R.Err;
+    EXPECT_TRUE(Contains(R.Err, Case.Err)) << R.Err;
+    if (Case.Status == cExitDone) {
+      EXPECT_TRUE(ImageReceived(Sim->GetRecord(), Image, cManyBlocksBytes));
+    } else if (Case.Writing) {
+      Sim->PowerCycle(Config);
+      EXPECT_EQ(Cli({"update", File, "--port", Port()}).ExitStatus, cExitDone);
+      EXPECT_TRUE(ImageReceived(Sim->GetRecord(), Image, cManyBlocksBytes));
+    } else {
+      EXPECT_EQ(Sim->GetRecord().Count(mcsim::EventKind::Entry), 0u);
+    }
+  }
+}
+
 // A search of every COM number finds the port but nothing that answers: the
 // controller hears the probes at each of the search's rates, at none of which
 // it listens.
@@ -155,8 +203,9 @@ TEST_F(WineCliTest, NoControllerAnswersTheSearch) {
   EXPECT_EQ(R.ExitStatus, cExitNoController);
   // The message, then what was tried: the simulator's port heard nothing back.
   EXPECT_EQ(R.Err.substr(0, R.Err.find('\n') + 1), "Can not connect to a motor controller.\n");
-  EXPECT_TRUE(Contains(R.Err, "COM12: \\\\.\\COM12\n"
-                              "  Opened, but nothing answered at 115200, 38400 or 9600 baud.\n"))
+  EXPECT_TRUE(Contains(R.Err,
+                       "COM12: \\\\.\\COM12\n"
+                       "  Opened, but nothing answered at 115200, 38400 or 9600 baud.\n"))
       << R.Err;
   EXPECT_EQ(LastLine(R.Out), "Result: no controller found");
   const mcsim::Record Record = Sim->GetRecord();
@@ -210,11 +259,7 @@ TEST_F(WineCliTest, UpdateOnABusTakesTheLinesTime) {
     EXPECT_EQ(R.ExitStatus, cExitDone) << R.Err;
 
     const mcsim::Record Record = Sim->GetRecord();
-    ASSERT_EQ(Record.mcus.size(), 1u);
-    const auto& Flash = Record.mcus[0].flash;
-    ASSERT_GE(Flash.size(), samplefw::cProgramStart + Case.ProgramBytes);
-    EXPECT_TRUE(std::equal(Flash.begin() + samplefw::cProgramStart, Flash.end(),
-                           Image.begin() + samplefw::cProgramStart));
+    EXPECT_TRUE(ImageReceived(Record, Image, Case.ProgramBytes));
     const auto Starts = Record.EventsOf(mcsim::EventKind::Start);
     const auto Blocks = Record.EventsOf(mcsim::EventKind::Block);
     ASSERT_EQ(Starts.size(), 1u);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ComPort.h"
+#include "HexText.h"
 #include "Pty.h"
 #include "WineRun.h"
 
@@ -43,26 +44,6 @@ std::string AllByteValues() {
   std::string S;
   for (int i = 0; i < 256; ++i) S.push_back(static_cast<char>(i));
   return S;
-}
-
-std::string Hex(const std::string& Bytes) {
-  if (Bytes.empty()) return "-";
-  std::string Out;
-  char Pair[3];
-  for (unsigned char C : Bytes) {
-    std::snprintf(Pair, sizeof Pair, "%02x", C);
-    Out += Pair;
-  }
-  return Out;
-}
-
-std::string Unhex(const std::string& Text) {
-  std::string Out;
-  if (Text == "-") return Out;
-  for (std::size_t I = 0; I + 1 < Text.size(); I += 2) {
-    Out += static_cast<char>(std::stoi(Text.substr(I, 2), nullptr, 16));
-  }
-  return Out;
 }
 
 // An empty regular file for as long as the object lives.

@@ -92,13 +92,25 @@ pid_t Spawn(std::vector<std::string> Argv, const TEnvironment& Extra, int In, in
   return Pid;
 }
 
+// The program timeout(1) started: a signal for the program goes to it alone,
+// since timeout(1) would pass it on twice (to its child and to its group).
+// -1 while there is none yet.
+pid_t ChildOf(pid_t Pid) {
+  const std::string Path =
+      "/proc/" + std::to_string(Pid) + "/task/" + std::to_string(Pid) + "/children";
+  std::ifstream In(Path);
+  pid_t Child = -1;
+  return In >> Child ? Child : -1;
+}
+
 // Waits until Pid exits or Deadline passes; then asks timeout(1) to end its
 // program (it passes SIGTERM on), and kills it if that does not do. The exit
 // status, or -1 when it did not exit by itself.
-int Reap(pid_t Pid, TClock::time_point Deadline) {
+int Reap(pid_t Pid, TClock::time_point Deadline, const TWhileWine& WhileRunning = {}) {
   int Status = 0;
   while (::waitpid(Pid, &Status, WNOHANG) == 0) {
     if (TClock::now() < Deadline) {
+      if (WhileRunning && ChildOf(Pid) > 0) WhileRunning(ChildOf(Pid));
       std::this_thread::sleep_for(cExitPoll);
       continue;
     }
@@ -194,13 +206,14 @@ TComLink::~TComLink() {
 }
 
 TWineResult RunUnderWine(const std::string& Program, const std::vector<std::string>& Args,
-                         std::chrono::seconds Limit, const TEnvironment& Extra) {
+                         std::chrono::seconds Limit, const TEnvironment& Extra,
+                         const TWhileWine& WhileRunning) {
   TCapture Out;
   TCapture Err;
   const TFd In(::open("/dev/null", O_RDONLY | O_CLOEXEC));
   const pid_t Pid = Spawn(WineCommand(Program, Args, Limit), Extra, In.Get(), Out.Get(), Err.Get());
   TWineResult Result;
-  const int Status = Reap(Pid, TClock::now() + Limit + cGuardMargin);
+  const int Status = Reap(Pid, TClock::now() + Limit + cGuardMargin, WhileRunning);
   Result.TimedOut = Status < 0 || TimeoutStruck(Status);
   Result.ExitStatus = Result.TimedOut ? -1 : Status;
   Result.Out = UnixLineEnds(Out.Text());

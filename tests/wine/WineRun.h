@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,10 +43,15 @@ struct TWineResult {
   std::string Err;
 };
 
+// Called every few ms while a program runs, with its process: Wine makes a
+// SIGINT to it the console's Ctrl-C.
+using TWhileWine = std::function<void(pid_t Pid)>;
+
 // Runs a Windows program to its end with stdin empty, stdout and stderr
 // taken through files (Wine's helper processes may keep a pipe open).
 TWineResult RunUnderWine(const std::string& Program, const std::vector<std::string>& Args,
-                         std::chrono::seconds Limit, const TEnvironment& Extra = {});
+                         std::chrono::seconds Limit, const TEnvironment& Extra = {},
+                         const TWhileWine& WhileRunning = {});
 
 // A Windows program left running while the test acts on it (a window);
 // ended when the object goes, if it has not ended by then.

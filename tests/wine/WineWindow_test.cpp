@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "FlashCheck.h"
 #include "FormTable.h"
 #include "SampleImage.h"
 #include "Sim.h"
@@ -110,13 +111,7 @@ class WineWindowTest : public TSimOnCom {
     return {Line.substr(0, Tab), Line.substr(Tab + 1)};
   }
   void ExpectFlashIs(const std::vector<std::uint8_t>& Image) {
-    const mcsim::Record Record = Sim->GetRecord();
-    ASSERT_EQ(Record.mcus.size(), 1u);
-    const auto& Flash = Record.mcus[0].flash;
-    ASSERT_GE(Flash.size(), samplefw::cProgramStart + cProgramBytes);
-    EXPECT_TRUE(std::equal(Flash.begin() + samplefw::cProgramStart, Flash.end(),
-                           Image.begin() + samplefw::cProgramStart));
-    EXPECT_EQ(Record.Count(mcsim::EventKind::Finish), 1u);
+    EXPECT_TRUE(ImageReceived(Sim->GetRecord(), Image, cProgramBytes));
   }
 
   std::unique_ptr<TComLink> Absent;
