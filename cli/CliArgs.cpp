@@ -17,6 +17,7 @@ constexpr TCommandName cCommands[] = {
     {"ports", TCliCommand::Ports},
     {"version", TCliCommand::QueryVersion},
     {"update", TCliCommand::Update},
+    {"info", TCliCommand::Info},
 };
 
 // Options as they were seen, before the command decides which may appear.
@@ -121,13 +122,16 @@ TCliOptions ParseCliArgs(const std::vector<std::string>& Args) {
   if (Seen.Positionals.empty()) Usage("no command given");
   const std::string& Name = Seen.Positionals[0];
   Options.Command = CommandNamed(Name);
-  const std::size_t Operands = Options.Command == TCliCommand::Update ? 1 : 0;
-  if (Seen.Positionals.size() < 1 + Operands) Usage("'update' needs a FILE");
+  const bool TakesFile =
+      Options.Command == TCliCommand::Update || Options.Command == TCliCommand::Info;
+  const std::size_t Operands = TakesFile ? 1 : 0;
+  if (Seen.Positionals.size() < 1 + Operands) Usage("'" + Name + "' needs a FILE");
   if (Seen.Positionals.size() > 1 + Operands)
     Usage("unexpected argument '" + Seen.Positionals[1 + Operands] + "'");
   if (Operands == 1) Options.FileName = Seen.Positionals[1];
 
-  if (Options.Command == TCliCommand::Ports) {
+  // Neither opens a port.
+  if (Options.Command == TCliCommand::Ports || Options.Command == TCliCommand::Info) {
     Refuse(Seen.PortGiven, "--port", Name);
     Refuse(Seen.HighSpeed, "--high-speed", Name);
   }
@@ -154,6 +158,7 @@ const char* const cCliHelp = R"(Usage:
   quarnel-cli ports   [--json]
   quarnel-cli version [--port PORT] [--high-speed] [--json]
   quarnel-cli update FILE [--port PORT] [--pc-direct | --no-pc-direct] [--high-speed] [--json]
+  quarnel-cli info FILE [--json]
   quarnel-cli --help | --version
 
 Finds a motor controller on a serial port and shows its firmware version, or
@@ -167,6 +172,12 @@ Commands:
              is sent)
   version    find the controller and show its firmware version
   update     find the controller and write FILE into it
+  info       what FILE fits, from the file alone (no port is opened, nothing
+             is sent): the model classes and model codes, the MCUs, the
+             blocks each MCU receives, and the least time the transfer takes
+             at 9600, 38400 and 115200 baud, with and without PC Direct Mode
+             (a floor for a plain link: fixed pauses, line time, a prompt
+             controller, no flash erase time)
 
 When no controller is found, stderr says after the message what was tried on
 each port and why it failed, with the next step for each cause.
@@ -192,7 +203,8 @@ Exit status:
   2    bad command line
   3    no controller found (or it did not answer the version command)
   4    the file was refused before anything was written (cannot be opened,
-       wrong size, wrong model)
+       wrong size, wrong model); for 'info': it cannot be opened or fits no
+       model
   5    the controller was refused (not user-upgradeable, not supported)
   70   an unexpected error (its text on stderr)
   129  stopped by SIGHUP (Windows: the console closed, a log-off or a shut-down)

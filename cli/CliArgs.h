@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-enum class TCliCommand { Help, ProgramVersion, Ports, QueryVersion, Update };
+enum class TCliCommand { Help, ProgramVersion, Ports, QueryVersion, Update, Info };
 
 struct TCliOptions {
   TCliCommand Command = TCliCommand::Help;
-  std::string FileName;  // update: the firmware file
+  std::string FileName;  // update and info: the firmware file
   // --port as typed; empty without it (every port is searched).
   std::string Port;
   bool PCDirectMode = true;  // the window starts with its box ticked

@@ -14,10 +14,13 @@ constexpr std::int32_t cFullPercent = 100;
 
 }  // namespace
 
-std::string ProgressLine(std::int32_t Percent, const std::string& Text) {
-  const auto Clamped = static_cast<std::size_t>(std::clamp(Percent, 0, cFullPercent));
+std::string ProgressLine(const TProgress& Progress, const std::string& Prefix) {
+  const auto Clamped = static_cast<std::size_t>(std::clamp(Progress.Percent, 0, cFullPercent));
   const std::size_t Filled = Clamped * cBarWidth / cFullPercent;
-  return "[" + std::string(Filled, '#') + std::string(cBarWidth - Filled, '-') + "] " + Text;
+  const std::string Head = Prefix.empty() ? std::string() : PrintableText(Prefix) + " ";
+  return Head + "[" + std::string(Filled, '#') + std::string(cBarWidth - Filled, '-') + "] " +
+         ProgressText(Progress.Percent, Progress.Mcu) + "  " + std::to_string(Progress.BlocksDone) +
+         "/" + std::to_string(Progress.BlocksTotal) + " blocks";
 }
 
 TTerminalView::TTerminalView(TOutputMode Mode, std::ostream& Out, std::ostream& Err,
@@ -45,14 +48,29 @@ void TTerminalView::SetPrompt(const std::string& Text) {
     FOut << TJsonObject().Add("event", "status").Add("text", Text).Text() << '\n' << std::flush;
     return;
   }
-  std::int32_t Percent = 0;
-  int Mcu = 0;
-  if (FMode == TOutputMode::Terminal && ReadProgressText(Text, Percent, Mcu)) {
-    DrawInPlace(ProgressLine(Percent, Text));
-    return;
-  }
+  // The loader reports the numbers first, so the line drawn in place already
+  // shows this text.
+  if (FMode == TOutputMode::Terminal && FDrawnSize != 0 && Text == FProgressText) return;
   EndLine();
   if (!Text.empty()) FOut << PrintableText(Text) << '\n' << std::flush;
+}
+
+void TTerminalView::SetProgress(const TProgress& Progress) {
+  if (FMode == TOutputMode::Json) {
+    FOut << TJsonObject()
+                .Add("event", "progress")
+                .Add("mcu", Progress.Mcu)
+                .Add("blocks", Progress.BlocksDone)
+                .Add("total", Progress.BlocksTotal)
+                .Add("percent", Progress.Percent)
+                .Text()
+         << '\n'
+         << std::flush;
+    return;
+  }
+  if (FMode != TOutputMode::Terminal) return;  // lines: the status texts say it all
+  FProgressText = ProgressText(Progress.Percent, Progress.Mcu);
+  DrawInPlace(ProgressLine(Progress));
 }
 
 void TTerminalView::ShowError(const std::string& Text, const std::string& Details) {

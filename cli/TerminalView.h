@@ -13,7 +13,7 @@
 enum class TOutputMode {
   Terminal,  // progress redrawn in place on one line with a bar; other texts as lines
   Lines,     // every status text on a line of its own
-  Json,      // one JSON object per line
+  Json,      // one JSON object per line, progress numbers included
 };
 
 class TTerminalView : public ILoaderView {
@@ -35,6 +35,7 @@ class TTerminalView : public ILoaderView {
   void SetPrompt(const std::string& Text) override;
   std::string Prompt() const override { return FPrompt; }
   void SetPromptColor(TPromptColor) override {}
+  void SetProgress(const TProgress& Progress) override;
   // The text on stderr, its details (if any) on the lines after it.
   using ILoaderView::ShowError;
   void ShowError(const std::string& Text, const std::string& Details) override;
@@ -61,8 +62,10 @@ class TTerminalView : public ILoaderView {
   std::ostream& FErr;
   TControls FControls;
   std::string FPrompt;         // the status line as it stands
+  std::string FProgressText;   // the text the line drawn in place shows
   std::size_t FDrawnSize = 0;  // characters of the line drawn in place; 0 when none is
 };
 
-// "[##########--------------------] 33% of MCU 1" for a progress text.
-std::string ProgressLine(std::int32_t Percent, const std::string& Text);
+// "[##########--------------------] 33% of MCU 1  12/36 blocks", after
+// Prefix (say a port name) and a blank when Prefix is not empty.
+std::string ProgressLine(const TProgress& Progress, const std::string& Prefix = {});

@@ -8,6 +8,7 @@
 #include "ComPort.h"
 #include "Console.h"
 #include "ErrorText.h"
+#include "InfoCommand.h"
 #include "PortMap.h"
 #include "QuarnelVersion.h"
 
@@ -38,6 +39,8 @@ int Main(int argc, char** argv) {
       return cExitDone;
     case TCliCommand::Ports:
       return RunPorts(Options.Json, SystemPortMap, std::cout);
+    case TCliCommand::Info:
+      return RunInfo(Options.FileName, Options.Json, std::cout, std::cerr);
     case TCliCommand::QueryVersion:
     case TCliCommand::Update:
       break;

@@ -2,9 +2,21 @@
 // with its widgets; tests implement it with a recording fake.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 enum class TPromptColor { Normal, Success, Failure };
+
+// Where a transfer stands, as numbers, so a front end need not read them back
+// out of the status text: MCU Mcu of McuCount has received BlocksDone of the
+// BlocksTotal blocks it gets; Percent is the number the status text shows.
+struct TProgress {
+  int Mcu = 0;
+  int McuCount = 0;
+  std::int32_t BlocksDone = 0;
+  std::int32_t BlocksTotal = 0;
+  std::int32_t Percent = 0;
+};
 
 class ILoaderView {
  public:
@@ -14,6 +26,9 @@ class ILoaderView {
   virtual void SetPrompt(const std::string& Text) = 0;
   virtual std::string Prompt() const = 0;
   virtual void SetPromptColor(TPromptColor Color) = 0;
+  // Once at 0 blocks when an MCU's blocks begin, then before each progress
+  // text the transfer puts on the status line.
+  virtual void SetProgress(const TProgress& Progress) = 0;
 
   // Modal message box, caption "Error", error icon, OK; returns once closed.
   // Details, when not empty, is more for whoever wants it (plain text, lines

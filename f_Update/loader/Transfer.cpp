@@ -6,23 +6,16 @@
 
 #include "Loader.h"
 #include "TransferRules.h"
+#include "TransferTiming.h"
 
 namespace {
 
-constexpr std::int32_t cBootloaderBaud = 9600;  // entry speed of the models that need it
+// The pauses and waits that the duration estimate shares are in TransferTiming.h.
 constexpr std::int32_t cEntryReplyCount = 1;
-constexpr float cEntryTimeOutSecs = 0.5f;
 constexpr std::int32_t cAutoBaudPause = 20;  // ms before the auto-baud burst
-constexpr std::int32_t cDotPause = 200;      // ms before and after the dot
 constexpr std::int32_t cStartReplyCount = 1;
-constexpr float cStartTimeOutSecs = 15.0f;  // the bootloader erases its flash first
-constexpr std::int32_t cAfterStartPause = 500;
 constexpr float cBlockTimeOutSecs = 1.0f;
 constexpr std::int32_t cNulRepairPause = 200;  // ms for the bytes a NUL displaced
-// A hand controller in PC Direct Mode passes only small pieces at a time.
-constexpr std::size_t cDirectModePiece = 64;
-constexpr std::int32_t cDirectModePause = 100;
-constexpr std::int32_t cClosingPause = 100;  // lets the last command leave the port
 
 const char cWaitText[] = "Wait...";
 const char cChecksumErrorText[] = "Checksum error.";
@@ -46,7 +39,10 @@ class TClosingGuard {
 class TTransfer {
  public:
   TTransfer(TLoader& ALoader, const TTransferParams& AModel, std::int32_t AEndAddress)
-      : L(ALoader), Model(AModel), EndAddress(AEndAddress) {}
+      : L(ALoader),
+        Model(AModel),
+        EndAddress(AEndAddress),
+        BlocksTotal(BlockCount(L.Params.PGMStartAddress, AEndAddress, AModel.FlashBlockSize)) {}
 
   bool RunMcu(int McuNumber);
 
@@ -58,10 +54,13 @@ class TTransfer {
   void SendFrame();
   bool ReadReply();
   bool Abort();
+  void ReportProgress(int McuNumber, std::int32_t Percent);
 
   TLoader& L;
   const TTransferParams& Model;
   const std::int32_t EndAddress;
+  const std::int32_t BlocksTotal;  // what each MCU receives, after trimming
+  std::int32_t BlocksDone = 0;     // of the MCU being written
 };
 
 void TTransfer::Send(const std::string& Cmd) {
@@ -98,6 +97,8 @@ void TTransfer::Enter(int McuNumber) {
 
 bool TTransfer::Start(int McuNumber) {
   L.View.SetPrompt(cWaitText);
+  BlocksDone = 0;
+  ReportProgress(McuNumber, 0);
   Send(StartCommand(McuNumber));
   if (!L.WaitResponse(cStartReplyCount, cStartTimeOutSecs)) return false;
   (void)L.SerialPort.Read(L.Response.data(), cStartReplyCount);  // any byte will do
@@ -131,9 +132,16 @@ bool TTransfer::SendBlock(int McuNumber, std::int32_t& BufferPointer) {
     L.View.SetPrompt(cChecksumErrorText);
     return Abort();
   }
+  ++BlocksDone;
   const std::int32_t Percent = ProgressPercent(BufferPointer, L.Params.PGMStartAddress, EndAddress);
+  // Numbers first: a front end that draws them knows the text that follows.
+  ReportProgress(McuNumber, Percent);
   L.View.SetPrompt(ProgressText(Percent, McuNumber));
   return true;
+}
+
+void TTransfer::ReportProgress(int McuNumber, std::int32_t Percent) {
+  L.View.SetProgress({McuNumber, L.MCUCount, BlocksDone, BlocksTotal, Percent});
 }
 
 // CmdStr keeps the whole frame while it goes out in pieces: WaitResponse

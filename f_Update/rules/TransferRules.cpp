@@ -26,7 +26,6 @@ constexpr std::uint8_t cNibbleMask = 0x0F;
 constexpr std::uint8_t cErasedByte = 0xFF;
 constexpr std::uint8_t cPic16OddErased = 0x3F;
 constexpr std::int32_t cPercent = 100;
-constexpr int cMaxMcuNumber = 255;  // MCUCount is one byte
 constexpr const char* cProgressMiddle = "% of MCU ";
 
 char DigitChar(int McuNumber) {
@@ -212,21 +211,4 @@ std::int32_t ProgressPercent(std::int32_t BufferPointer, std::int32_t PGMStartAd
 
 std::string ProgressText(std::int32_t Percent, int McuNumber) {
   return std::to_string(Percent) + cProgressMiddle + std::to_string(McuNumber);
-}
-
-bool ReadProgressText(const std::string& Text, std::int32_t& Percent, int& McuNumber) {
-  const std::size_t Middle = Text.find(cProgressMiddle);
-  if (Middle == std::string::npos) return false;
-  const std::string Head = Text.substr(0, Middle);
-  const std::string Tail = Text.substr(Middle + std::string(cProgressMiddle).size());
-  const auto SmallNumber = [](const std::string& S, int Max, int& Value) {
-    if (S.empty() || S.size() > 3 || S.find_first_not_of("0123456789") != std::string::npos)
-      return false;
-    Value = std::stoi(S);
-    return Value <= Max;
-  };
-  int P = 0;
-  if (!SmallNumber(Head, cPercent, P) || !SmallNumber(Tail, cMaxMcuNumber, McuNumber)) return false;
-  Percent = P;
-  return true;
 }

@@ -109,6 +109,3 @@ std::int32_t ProgressPercent(std::int32_t BufferPointer, std::int32_t PGMStartAd
                              std::int32_t EndAddress);
 // "45% of MCU 2".
 std::string ProgressText(std::int32_t Percent, int McuNumber);
-// The reverse, for a front end that draws progress: true when Text is a
-// progress text (a percent of 0 to 100), with its numbers.
-bool ReadProgressText(const std::string& Text, std::int32_t& Percent, int& McuNumber);

@@ -66,6 +66,8 @@ class TfUpdate : public QWidget, public ILoaderView, private IFormControls {
   void SetPrompt(const std::string& Text) override;
   std::string Prompt() const override;
   void SetPromptColor(TPromptColor Color) override;
+  // The status line's progress text is all the window shows of it.
+  void SetProgress(const TProgress&) override {}
   using ILoaderView::ShowError;
   void ShowError(const std::string& Text, const std::string& Details) override;
   void ProcessMessages() override;

@@ -16,6 +16,7 @@
 #include "Child.h"
 #include "CliRun.h"
 #include "Console.h"
+#include "FlashCheck.h"
 #include "SampleImage.h"
 #include "Sim.h"
 
@@ -87,13 +88,7 @@ class CliProcessTest : public testing::Test {
   }
   void ExpectImageReceived(const std::vector<std::uint8_t>& Image,
                            std::size_t ProgramBytes = cProgramBytes) const {
-    const mcsim::Record Record = Sim->GetRecord();
-    ASSERT_EQ(Record.mcus.size(), 1u);
-    const auto& Flash = Record.mcus[0].flash;
-    ASSERT_GE(Flash.size(), samplefw::cProgramStart + ProgramBytes);
-    EXPECT_TRUE(std::equal(Image.begin() + samplefw::cProgramStart, Image.begin() + Flash.size(),
-                           Flash.begin() + samplefw::cProgramStart));
-    EXPECT_EQ(Record.Count(mcsim::EventKind::Finish), 1u);
+    EXPECT_TRUE(ImageReceived(Sim->GetRecord(), Image, ProgramBytes));
   }
   std::size_t BlocksReceived() const { return Sim->GetRecord().Count(mcsim::EventKind::Block); }
 
@@ -299,6 +294,23 @@ TEST_F(CliProcessTest, BadCommandLinesExitTwoWithAMessageAndTouchNoPort) {
   EXPECT_TRUE(Sim->GetRecord().rx.empty());
 }
 
+// "info" through main: it reads the file alone and never takes a port.
+TEST_F(CliProcessTest, InfoDescribesTheFileAndTakesNoPort) {
+  const std::string File = WriteFirmware(samplefw::MakeImage(cModel, cProgramBytes));
+  const TChildResult R = RunChild(QUARNEL_CLI_PATH, {"info", File}, cLimit);
+  EXPECT_EQ(R.ExitStatus, cExitDone) << R.Err;
+  EXPECT_EQ(R.Err, "");
+  const auto Out = Lines(R.Out);
+  ASSERT_GE(Out.size(), 3u) << R.Out;
+  EXPECT_EQ(Out[0], File + ": 20480 bytes");
+  EXPECT_EQ(Out[1], "Class 2 (model codes 2, 3, 26): 1 x PIC16F886");
+  EXPECT_EQ(Out[2], "  blocks per MCU: 2 of 16 bytes, 0x200 to 0x220");
+  const TChildResult WithPort = RunChild(QUARNEL_CLI_PATH, {"info", File, "--port", "1"}, cLimit);
+  EXPECT_EQ(WithPort.ExitStatus, cExitUsage);
+  EXPECT_EQ(WithPort.Err,
+            "quarnel-cli: --port does not apply to 'info'\nTry 'quarnel-cli --help'.\n");
+}
+
 // The stop signals, the text each one starts with and the status of a stop
 // at once.
 struct TStopSignal {
@@ -331,7 +343,8 @@ constexpr auto cStopBound = 1s;
 // Each signal in each phase: before writing, one signal stops at once and
 // says nothing was written; during writing the first lets the update finish
 // with its own status, a second Ctrl-C or SIGTERM stops at once with the
-// power-cycle text; a hang-up never stops a running update.
+// power-cycle text, and the power cycle and a new update recover the
+// controller; a hang-up never stops a running update.
 TEST_F(CliProcessTest, StopSignalsInEachPhase) {
   struct TCase {
     TPhase Phase;
@@ -396,6 +409,12 @@ TEST_F(CliProcessTest, StopSignalsInEachPhase) {
     EXPECT_EQ(Record.Count(mcsim::EventKind::Finish), 0u);
     if (Case.Phase == TPhase::Searching) {
       EXPECT_EQ(Record.Count(mcsim::EventKind::Entry), 0u);
+    } else {
+      // Cut off mid-block: a power cycle and a new update bring it back.
+      Sim->PowerCycle(Config);
+      const TChildResult Again = Cli({"update", File});
+      EXPECT_EQ(Again.ExitStatus, cExitDone) << Again.Err;
+      ExpectImageReceived(Image, cLongProgram);
     }
   }
 }

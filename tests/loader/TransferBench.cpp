@@ -14,39 +14,28 @@
 #include <string>
 #include <vector>
 
-#include "Line.h"
 #include "Loader.h"
 #include "RecordingView.h"
 #include "SampleImage.h"
 #include "Sim.h"
+#include "TransferEstimate.h"
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-// Pauses of the transfer, in ms, as the protocol has them.
-constexpr double cEntryWaitMs = 500;  // only when the entry command goes unanswered
-constexpr double cAroundDotMs = 200 + 200;
-constexpr double cAfterStartMs = 500;
-constexpr double cClosingMs = 100;
-constexpr double cPieceMs = 100;  // after each PC Direct Mode piece
-constexpr int cPieceChars = 64;
-constexpr int cEntryRate = 9600;  // forced for the PIC families
 
 struct TFamily {
   const char* Name;
   TMCUModel Model;
   mcsim::Family SimFamily;
   std::int32_t BlockSize;
-  std::int32_t ReplyChars;
-  bool ForcedEntryRate;
   std::int32_t Blocks;  // blocks sent per run
 };
 
 const TFamily cFamilies[] = {
-    {"PIC16", TMCUModel::PIC16F886, mcsim::Family::PIC16, 16, 3, true, 24},
-    {"PIC18", TMCUModel::PIC18F25K20, mcsim::Family::PIC18, 64, 5, true, 8},
-    {"STM32", TMCUModel::STM32F051C8T6_1024, mcsim::Family::STM32, 1024, 9, false, 2},
+    {"PIC16", TMCUModel::PIC16F886, mcsim::Family::PIC16, 16, 24},
+    {"PIC18", TMCUModel::PIC18F25K20, mcsim::Family::PIC18, 64, 8},
+    {"STM32", TMCUModel::STM32F051C8T6_1024, mcsim::Family::STM32, 1024, 2},
 };
 
 constexpr std::int32_t cStart = 0x1000;
@@ -59,29 +48,14 @@ struct TRow {
   bool Usb;
 };
 
-double MsOf(int Chars, int Rate) {
-  return std::chrono::duration<double, std::milli>(mcsim::CharTime(Rate) * Chars).count();
-}
-
-// The shortest a transfer of one MCU can take on a real line.
+// The shortest a transfer of one MCU can take on a real line, the
+// simulator's reply delays included: the same floor the info command gives.
 double FloorMs(const TRow& Row, const mcsim::Config& Sim) {
   const TFamily& F = *Row.Family;
-  const double Reply = static_cast<double>(Sim.replyDelay.count());
-  // An entry command at 9600 is not heard by a bootloader at another speed:
-  // the tool waits it out and goes on at the rate it found.
-  const bool EntryHeard = !F.ForcedEntryRate || Row.Rate == cEntryRate;
-  double Ms = MsOf(8, F.ForcedEntryRate ? cEntryRate : Row.Rate);
-  Ms += EntryHeard ? Reply + MsOf(1, Row.Rate) : cEntryWaitMs;
-  Ms += cAroundDotMs + MsOf(1, Row.Rate);
-  Ms += MsOf(3, Row.Rate) + static_cast<double>(Sim.startReplyDelay.count()) + Reply +
-        MsOf(1, Row.Rate) + cAfterStartMs;
-  const int FrameChars = 2 * F.BlockSize;
-  const bool Paced = Row.PCDirect && F.SimFamily == mcsim::Family::STM32;
-  const double Frame = Paced ? (FrameChars / cPieceChars) * (MsOf(cPieceChars, Row.Rate) + cPieceMs)
-                             : MsOf(FrameChars, Row.Rate);
-  Ms += F.Blocks * (Frame + Reply + MsOf(F.ReplyChars, Row.Rate));
-  Ms += MsOf(1, Row.Rate) + cClosingMs;  // "X"
-  return Ms;
+  const TTransferCase Case{Row.Rate, Row.PCDirect, F.Blocks, 1};
+  const TReplyDelays Delays{static_cast<double>(Sim.replyDelay.count()),
+                            static_cast<double>(Sim.startReplyDelay.count())};
+  return TransferFloorMs(*TransferParamsFor(F.Model), Case, Delays);
 }
 
 std::vector<std::uint8_t> Pattern(std::int32_t End) {

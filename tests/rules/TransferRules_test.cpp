@@ -159,17 +159,4 @@ TEST(Progress, RoundsHalvesToEven) {
   EXPECT_EQ(ProgressText(45, 2), "45% of MCU 2");
 }
 
-TEST(Progress, ReadsBackOnlyProgressTexts) {
-  std::int32_t Percent = -1;
-  int Mcu = -1;
-  for (const auto& [P, N] : {std::pair{0, 1}, {45, 2}, {100, 1}}) {
-    ASSERT_TRUE(ReadProgressText(ProgressText(P, N), Percent, Mcu)) << P;
-    EXPECT_EQ(Percent, P);
-    EXPECT_EQ(Mcu, N);
-  }
-  for (const char* Other : {"Wait...", "101% of MCU 1", "-1% of MCU 1", "45% of MCU ", "% of MCU 1",
-                            "45% of MCU 1x", " 45% of MCU 1", "99999999999% of MCU 1"})
-    EXPECT_FALSE(ReadProgressText(Other, Percent, Mcu)) << Other;
-}
-
 }  // namespace

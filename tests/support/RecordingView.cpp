@@ -36,6 +36,13 @@ void RecordingView::SetPromptColor(TPromptColor Color) {
   Events.push_back(std::string("color:") + ColorName(Color));
 }
 
+void RecordingView::SetProgress(const TProgress& P) {
+  Progress.push_back(P);
+  Events.push_back("progress:" + std::to_string(P.Mcu) + "/" + std::to_string(P.McuCount) + " " +
+                   std::to_string(P.BlocksDone) + "/" + std::to_string(P.BlocksTotal) + " " +
+                   std::to_string(P.Percent) + "%");
+}
+
 void RecordingView::ShowError(const std::string& Text, const std::string& Details) {
   Errors.push_back(Text);
   ErrorDetails.push_back(Details);

@@ -36,8 +36,10 @@ class RecordingView : public ILoaderView {
   std::vector<std::string> Errors;        // texts of the error boxes shown
   std::vector<std::string> ErrorDetails;  // their details, one per box
   std::vector<std::string> PortDevices;   // every text given to SetPortDevice
+  std::vector<TProgress> Progress;        // every report given to SetProgress
   // One entry per call that changes the window, for checking the order:
-  // "prompt:<text>", "color:normal|success|failure", "error:<text>",
+  // "prompt:<text>", "progress:<mcu>/<mcus> <done>/<total> <percent>%",
+  // "color:normal|success|failure", "error:<text>",
   // "autoselect:0|1", "port:<text>", "port-enabled:0|1", "disable", "enable".
   std::vector<std::string> Events;
   int ProcessMessagesCalls = 0;
@@ -60,6 +62,7 @@ class RecordingView : public ILoaderView {
   void SetPrompt(const std::string& Text) override;
   std::string Prompt() const override { return PromptText; }
   void SetPromptColor(TPromptColor Color) override;
+  void SetProgress(const TProgress& P) override;
   using ILoaderView::ShowError;
   void ShowError(const std::string& Text, const std::string& Details) override;
   void ProcessMessages() override;
