@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "Console.h"
+
 namespace {
 
 const std::string cOptionPrefix = "--";
@@ -28,8 +30,9 @@ struct TSeen {
   bool HighSpeed = false;
   bool PCDirect = false;
   bool NoPCDirect = false;
-  bool PortGiven = false;
-  std::string Port;
+  std::vector<std::string> Ports;
+  bool RecordGiven = false;
+  std::string Record;
   std::vector<std::string> Positionals;
 };
 
@@ -41,18 +44,26 @@ bool IsOption(const std::string& Arg) {
   return Arg.size() > 1 && Arg[0] == '-';
 }
 
-// The value of --port: after "=", or the next argument unless that is an
+// The value of an option: after "=", or the next argument unless that is an
 // option itself.
-std::string PortValue(const std::vector<std::string>& Args, std::size_t& I,
-                      const std::string* Inline) {
+std::string OptionValue(const std::string& Name, const std::vector<std::string>& Args,
+                        std::size_t& I, const std::string* Inline) {
   if (Inline != nullptr) {
-    if (Inline->empty()) Usage("--port needs a value");
+    if (Inline->empty()) Usage(Name + " needs a value");
     return *Inline;
   }
   if (I + 1 >= Args.size() || Args[I + 1].compare(0, cOptionPrefix.size(), cOptionPrefix) == 0 ||
       Args[I + 1].empty())
-    Usage("--port needs a value");
+    Usage(Name + " needs a value");
   return Args[++I];
+}
+
+void TakePort(std::string Port, TSeen& Seen) {
+  // The same port twice would open one device twice.
+  for (const std::string& Earlier : Seen.Ports)
+    if (PortBoxText(Earlier) == PortBoxText(Port)) Usage("--port " + Port + " given twice");
+  if (Seen.Ports.size() == cMaxPorts) Usage("more than " + std::to_string(cMaxPorts) + " ports");
+  Seen.Ports.push_back(std::move(Port));
 }
 
 void TakeOption(const std::vector<std::string>& Args, std::size_t& I, TSeen& Seen) {
@@ -60,10 +71,15 @@ void TakeOption(const std::vector<std::string>& Args, std::size_t& I, TSeen& See
   const std::size_t Equals = Arg.find('=');
   const std::string Name = Arg.substr(0, Equals);
   const std::string Value = Equals == std::string::npos ? "" : Arg.substr(Equals + 1);
+  const std::string* Inline = Equals == std::string::npos ? nullptr : &Value;
   if (Name == "--port") {
-    if (Seen.PortGiven) Usage("--port given twice");
-    Seen.Port = PortValue(Args, I, Equals == std::string::npos ? nullptr : &Value);
-    Seen.PortGiven = true;
+    TakePort(OptionValue(Name, Args, I, Inline), Seen);
+    return;
+  }
+  if (Name == "--record") {
+    if (Seen.RecordGiven) Usage("--record given twice");
+    Seen.Record = OptionValue(Name, Args, I, Inline);
+    Seen.RecordGiven = true;
     return;
   }
   const std::pair<const char*, bool*> cFlags[] = {
@@ -132,7 +148,8 @@ TCliOptions ParseCliArgs(const std::vector<std::string>& Args) {
 
   // Neither opens a port.
   if (Options.Command == TCliCommand::Ports || Options.Command == TCliCommand::Info) {
-    Refuse(Seen.PortGiven, "--port", Name);
+    Refuse(!Seen.Ports.empty(), "--port", Name);
+    Refuse(Seen.RecordGiven, "--record", Name);
     Refuse(Seen.HighSpeed, "--high-speed", Name);
   }
   if (Options.Command != TCliCommand::Update) {
@@ -141,7 +158,8 @@ TCliOptions ParseCliArgs(const std::vector<std::string>& Args) {
   }
   if (Seen.PCDirect && Seen.NoPCDirect) Usage("--pc-direct and --no-pc-direct exclude each other");
 
-  Options.Port = Seen.Port;
+  Options.Ports = Seen.Ports;
+  Options.RecordFile = Seen.Record;
   Options.PCDirectMode = !Seen.NoPCDirect;
   Options.HighSpeed = Seen.HighSpeed;
   Options.Json = Seen.Json;
@@ -156,8 +174,9 @@ std::string PortBoxText(const std::string& Port) {
 
 const char* const cCliHelp = R"(Usage:
   quarnel-cli ports   [--json]
-  quarnel-cli version [--port PORT] [--high-speed] [--json]
-  quarnel-cli update FILE [--port PORT] [--pc-direct | --no-pc-direct] [--high-speed] [--json]
+  quarnel-cli version [--port PORT]... [--high-speed] [--record LOG] [--json]
+  quarnel-cli update FILE [--port PORT]... [--pc-direct | --no-pc-direct] [--high-speed]
+                     [--record LOG] [--json]
   quarnel-cli info FILE [--json]
   quarnel-cli --help | --version
 
@@ -186,7 +205,18 @@ Options:
   --port PORT      search only this port: COM3, or 3 for COM3, or a device
                    path such as /dev/ttyUSB0. On Linux and macOS COMn is the
                    n-th serial device (see 'ports'). Without --port every
-                   port is searched.
+                   port is searched. Given several times (up to 64), the
+                   command runs on every one of them at the same time, each
+                   port on its own: texts are prefixed with the port (on a
+                   terminal, one line a port redrawn in place; in JSON a
+                   "port" member), then a table: port, device, model,
+                   blocks, seconds, result. The status is 0 when every port
+                   succeeded, else that of the first failure in the order
+                   given.
+  --record LOG     append one JSON line a controller and operation to LOG
+                   (time, host, port, adapter serial, model, file and its
+                   SHA-256, blocks, seconds, outcome), flushed to disk before
+                   the result is shown; several programs may share one LOG
   --pc-direct      the link runs through a hand controller's PC Direct Mode
                    (the default)
   --no-pc-direct   it does not
@@ -207,6 +237,8 @@ Exit status:
        model
   5    the controller was refused (not user-upgradeable, not supported)
   70   an unexpected error (its text on stderr)
+  74   every operation succeeded, but a line could not be added to the
+       --record file
   129  stopped by SIGHUP (Windows: the console closed, a log-off or a shut-down)
   130  stopped by Ctrl-C (SIGINT; Windows: also Ctrl-Break)
   143  stopped by SIGTERM

@@ -10,8 +10,11 @@ enum class TCliCommand { Help, ProgramVersion, Ports, QueryVersion, Update, Info
 struct TCliOptions {
   TCliCommand Command = TCliCommand::Help;
   std::string FileName;  // update and info: the firmware file
-  // --port as typed; empty without it (every port is searched).
-  std::string Port;
+  // Each --port as typed, in order; none: every port is searched. Two or
+  // more: one operation on each at the same time.
+  std::vector<std::string> Ports;
+  // --record: the file that gets one line per controller and operation.
+  std::string RecordFile;
   bool PCDirectMode = true;  // the window starts with its box ticked
   bool HighSpeed = false;    // the "High Speed" box, shown and ticked
   bool Json = false;

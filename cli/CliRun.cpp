@@ -1,6 +1,7 @@
 #include "CliRun.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "ErrorText.h"
 #include "Loader.h"
 #include "PortSurvey.h"
+#include "RecordUnit.h"
 #include "SearchRecord.h"
 #include "TextOut.h"
 
@@ -47,19 +49,19 @@ const TOutcomeRow& RowOf(TOutcome Outcome) {
   return cOutcomeTable[sizeof cOutcomeTable / sizeof cOutcomeTable[0] - 1];
 }
 
-TTerminalView::TControls ControlsFrom(const TCliOptions& Options) {
+}  // namespace
+
+TTerminalView::TControls ControlsFrom(const TCliOptions& Options, const std::string& Port) {
   TTerminalView::TControls Controls;
-  Controls.AutoSelectCOMPort = Options.Port.empty();
-  if (!Options.Port.empty()) Controls.PortText = PortBoxText(Options.Port);
+  Controls.AutoSelectCOMPort = Port.empty();
+  if (!Port.empty()) Controls.PortText = PortBoxText(Port);
   Controls.HighSpeed = Options.HighSpeed;
   Controls.PCDirectMode = Options.PCDirectMode;
   Controls.FileName = Options.FileName;
   return Controls;
 }
 
-// Runs the operation; an error that escapes it is shown as the window's
-// error box shows it.
-void Run(TLoader& Loader, TTerminalView& View, TCliCommand Command) {
+bool RunGuarded(TLoader& Loader, ILoaderView& View, TCliCommand Command) {
   std::string Escaped;
   try {
     if (Command == TCliCommand::Update) {
@@ -67,7 +69,11 @@ void Run(TLoader& Loader, TTerminalView& View, TCliCommand Command) {
     } else {
       Loader.QueryVersion();
     }
-    return;
+    return false;
+  } catch (const EStoppedBeforeWriting& Stopped) {
+    Loader.LastOutcome.Outcome = TOutcome::Error;
+    View.ShowError(Stopped.what());
+    return true;
   } catch (const std::exception& Error) {
     Escaped = UncaughtErrorText(Error.what());
   } catch (...) {
@@ -75,7 +81,10 @@ void Run(TLoader& Loader, TTerminalView& View, TCliCommand Command) {
   }
   Loader.LastOutcome.Outcome = TOutcome::Error;
   View.ShowError(Escaped);
+  return false;
 }
+
+namespace {
 
 // What a search tried, port by port, for a script to read.
 std::vector<TJsonObject> TriedJson(const TSearchRecord& Search) {
@@ -94,13 +103,23 @@ std::vector<TJsonObject> TriedJson(const TSearchRecord& Search) {
   return Items;
 }
 
-void WriteResultJson(const TCliOptions& Options, const TOperationOutcome& End, std::ostream& Out) {
+}  // namespace
+
+std::string ResultJson(const TCliOptions& Options, const TOperationOutcome& End,
+                       const std::string& Port) {
   TJsonObject Result;
   Result.Add("event", "result")
       .Add("command", Options.Command == TCliCommand::Update ? "update" : "version")
       .Add("outcome", RowOf(End.Outcome).Name)
       .Add("status", ExitStatus(End.Outcome));
-  if (End.PortText.empty()) {
+  if (!Port.empty()) {
+    Result.Add("port", Port);
+    if (End.DeviceName.empty()) {
+      Result.AddNull("device");
+    } else {
+      Result.Add("device", End.DeviceName);
+    }
+  } else if (End.PortText.empty()) {
     Result.AddNull("port").AddNull("device");
   } else {
     Result.Add("port", End.PortText).Add("device", End.DeviceName);
@@ -119,18 +138,24 @@ void WriteResultJson(const TCliOptions& Options, const TOperationOutcome& End, s
     Result.Add("details", End.Details);
   }
   Result.Add("interrupted", StopRequested());
-  Out << Result.Text() << '\n' << std::flush;
+  return Result.Text();
 }
 
-void WriteResultLine(const TOperationOutcome& End, std::ostream& Out) {
+std::string ResultLine(const TOperationOutcome& End) {
   std::string Line = std::string("Result: ") + RowOf(End.Outcome).Words;
   if (!End.PortText.empty()) {
     Line += " on " + End.PortText;
     if (End.DeviceName != End.PortText) Line += " (" + End.DeviceName + ")";
   }
   if (!End.VersionText.empty()) Line += ", version " + End.VersionText;
-  Out << PrintableText(Line) << '\n' << std::flush;
+  return PrintableText(Line);
 }
+
+std::string ResultWords(TOutcome Outcome) {
+  return RowOf(Outcome).Words;
+}
+
+namespace {
 
 std::string PortJson(const TPortReport& R) {
   TJsonObject Port;
@@ -175,6 +200,10 @@ int ExitStatus(TOutcome Outcome) {
   return RowOf(Outcome).Status;
 }
 
+const char* OutcomeName(TOutcome Outcome) {
+  return RowOf(Outcome).Name;
+}
+
 int RunPorts(bool Json, const TPortMapSource& PortMaps, std::ostream& Out) {
   const auto Reports = SurveyPorts(PortMaps);
   if (Json) {
@@ -196,16 +225,25 @@ int RunPorts(bool Json, const TPortMapSource& PortMaps, std::ostream& Out) {
 
 int RunOperation(const TCliOptions& Options, TOutputMode Mode, TCOMPort& Port,
                  const TPortMapSource& PortMaps, std::ostream& Out, std::ostream& Err) {
-  TTerminalView View(Mode, Out, Err, ControlsFrom(Options));
+  TTerminalView View(Mode, Out, Err,
+                     ControlsFrom(Options, Options.Ports.empty() ? "" : Options.Ports[0]));
   TLoader Loader(Port, View, PortMaps);
   Loader.OnWritingBegins = MarkWritingBegun;
-  Run(Loader, View, Options.Command);
+  const auto Start = std::chrono::steady_clock::now();
+  RunGuarded(Loader, View, Options.Command);
   View.EndLine();
   const TOperationOutcome& End = Loader.LastOutcome;
-  if (Mode == TOutputMode::Json) {
-    WriteResultJson(Options, End, Out);
-  } else {
-    WriteResultLine(End, Out);
+  int Status = ExitStatus(End.Outcome);
+  if (!Options.RecordFile.empty()) {
+    const double Seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    const std::string Error = RecordUnit(Options, {}, Loader, Seconds, Status);
+    if (!Error.empty()) {
+      Err << "quarnel-cli: " << PrintableText(Error) << '\n' << std::flush;
+      if (Status == cExitDone) Status = cExitRecordFailed;
+    }
   }
-  return ExitStatus(End.Outcome);
+  Out << (Mode == TOutputMode::Json ? ResultJson(Options, End) : ResultLine(End)) << '\n'
+      << std::flush;
+  return Status;
 }

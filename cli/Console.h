@@ -2,6 +2,8 @@
 // arguments as UTF-8, whether an output is a terminal, and stop requests.
 #pragma once
 
+#include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,11 +32,36 @@ bool IsTerminal(TStdStream Stream);
 //   never counts as the second: a terminal going away can deliver it twice,
 //   and nobody is left to ask. On Windows a closing console ends the
 //   process a few seconds later, whatever is still running.
+// With several ports, a stop at once drops and closes every one; once one
+// of them writes, a first request lets every port that writes run to its
+// end, and a port that has not begun by then does not begin.
 void InstallStopHandler(TCOMPort& Port);
+void InstallStopHandler(const std::vector<TCOMPort*>& Ports);
+// The most ports one run takes: one thread and one port each.
+constexpr std::size_t cMaxPorts = 64;
+
+// Thrown by MarkWritingBegun when a stop request came first: nothing was
+// written to this controller, and nothing may be.
+class EStoppedBeforeWriting : public std::runtime_error {
+ public:
+  EStoppedBeforeWriting()
+      : std::runtime_error("Stopped before writing: nothing was written to this motor controller.") {}
+};
 // The loader's hook: writing into the controller begins now.
 void MarkWritingBegun();
 // True once a stop request came during writing.
 bool StopRequested();
+// The status of a stop at once for the first request that came; 0 before any.
+int StopStatus();
+
+// Held, this thread gets no stop requests, nor do threads it makes
+// meanwhile: so they reach only the thread that made the workers. (Windows
+// runs its console handler on a thread of its own: nothing to hold there.)
+void HoldStopRequests(bool Hold);
+
+// stdout is a terminal on which lines above the cursor can be redrawn
+// (cursor-up and erase-line sequences).
+bool CanRedrawLines();
 
 // Statuses of a stop at once, as a shell reports a program ended by the
 // signal (128 + its number). Windows: Ctrl-C and Ctrl-Break 130; a closing

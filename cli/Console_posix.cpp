@@ -1,11 +1,15 @@
 // POSIX console: isatty, and the stop signals through a handler that only
 // reads and sets flags, writes with write(2), closes the port and calls _exit.
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 #include "Console.h"
@@ -25,11 +29,15 @@ constexpr TStopSignal cStopSignals[] = {
     {SIGHUP, "SIGHUP", cExitHangUp},
 };
 
-// The handler runs on the thread it interrupts, so plain flags suffice.
-volatile std::sig_atomic_t GWriting = 0;   // writing into the controller has begun
-volatile std::sig_atomic_t GRequested = 0;  // a stop request came during writing
-volatile std::sig_atomic_t GStopAsked = 0;  // ... and one of them was a Ctrl-C or SIGTERM
-TCOMPort* GPort = nullptr;
+// Lock-free atomics: safe in the handler, and shared with the workers of a
+// run on several ports.
+enum TPhase : int { cBeforeWriting, cWriting, cStopping };
+std::atomic<int> GPhase{cBeforeWriting};
+std::atomic<int> GRequested{0};   // a stop request came during writing
+std::atomic<int> GStopAsked{0};   // ... and one of them was a Ctrl-C or SIGTERM
+std::atomic<int> GStopStatus{0};  // the first request's status of a stop at once
+TCOMPort* GPorts[cMaxPorts] = {};
+std::atomic<std::size_t> GPortCount{0};
 // A message starts on a line of its own when stderr is a terminal, where a
 // progress line may be half drawn.
 bool GBreakLineFirst = false;
@@ -59,7 +67,7 @@ void Say(const TStopSignal& Signal, const char* Text) {
 
 [[noreturn]] void StopNow(const TStopSignal& Signal, const char* Text) {
   Say(Signal, Text);
-  if (GPort != nullptr) GPort->Abandon();
+  for (std::size_t I = 0; I < GPortCount.load(); ++I) GPorts[I]->Abandon();
   ::_exit(Signal.Status);
 }
 
@@ -68,7 +76,10 @@ extern "C" void OnStopSignal(int Number) {
   const TStopSignal* Signal = &cStopSignals[0];
   for (const auto& S : cStopSignals)
     if (S.Number == Number) Signal = &S;
-  if (GWriting == 0) StopNow(*Signal, cNothingWrittenText);
+  int Expected = 0;
+  (void)GStopStatus.compare_exchange_strong(Expected, Signal->Status);
+  int Phase = cBeforeWriting;
+  if (GPhase.compare_exchange_strong(Phase, cStopping)) StopNow(*Signal, cNothingWrittenText);
   const bool HangUp = Signal->Number == SIGHUP;
   if (GStopAsked == 0 || HangUp) {
     if (GRequested == 0 || !HangUp) Say(*Signal, cRunsToEndText);
@@ -77,6 +88,7 @@ extern "C" void OnStopSignal(int Number) {
     errno = SavedErrno;
     return;
   }
+  GPhase.store(cStopping);
   StopNow(*Signal, cStoppedMidUpdateText);
 }
 
@@ -96,7 +108,12 @@ bool IsTerminal(TStdStream Stream) {
 }
 
 void InstallStopHandler(TCOMPort& Port) {
-  GPort = &Port;
+  InstallStopHandler(std::vector<TCOMPort*>{&Port});
+}
+
+void InstallStopHandler(const std::vector<TCOMPort*>& Ports) {
+  for (std::size_t I = 0; I < Ports.size() && I < cMaxPorts; ++I) GPorts[I] = Ports[I];
+  GPortCount = std::min(Ports.size(), cMaxPorts);
   GBreakLineFirst = IsTerminal(TStdStream::Err);
   struct sigaction Action {};
   Action.sa_handler = OnStopSignal;
@@ -115,9 +132,32 @@ void InstallStopHandler(TCOMPort& Port) {
 }
 
 void MarkWritingBegun() {
-  GWriting = 1;
+  int Phase = cBeforeWriting;
+  if (GPhase.compare_exchange_strong(Phase, cWriting) || Phase == cWriting) {
+    // Another port writes already, and a stop came: this one does not begin.
+    if (GRequested.load() != 0) throw EStoppedBeforeWriting();
+    return;
+  }
+  // A stop at once is ending the process; nothing may be sent meanwhile.
+  for (;;) ::pause();
 }
 
 bool StopRequested() {
-  return GRequested != 0;
+  return GRequested.load() != 0;
+}
+
+int StopStatus() {
+  return GStopStatus.load();
+}
+
+void HoldStopRequests(bool Hold) {
+  sigset_t Set;
+  sigemptyset(&Set);
+  for (const auto& S : cStopSignals) sigaddset(&Set, S.Number);
+  (void)::pthread_sigmask(Hold ? SIG_BLOCK : SIG_UNBLOCK, &Set, nullptr);
+}
+
+bool CanRedrawLines() {
+  const char* Term = std::getenv("TERM");
+  return IsTerminal(TStdStream::Out) && Term != nullptr && std::string(Term) != "dumb";
 }

@@ -9,6 +9,7 @@
 // After windows.h, which it builds on.
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -42,8 +43,10 @@ const char cConsoleGoesText[] =
 enum TPhase : int { cBeforeWriting, cWriting, cStopping };
 
 std::atomic<int> GPhase{cBeforeWriting};
-std::atomic<int> GRequests{0};  // stop requests during writing
-std::atomic<TCOMPort*> GPort{nullptr};
+std::atomic<int> GRequests{0};    // stop requests during writing
+std::atomic<int> GStopStatus{0};  // the first request's status of a stop at once
+TCOMPort* GPorts[cMaxPorts] = {};
+std::atomic<std::size_t> GPortCount{0};
 std::atomic<bool> GBreakLineFirst{false};
 
 void WriteErr(const char* Text) {
@@ -61,8 +64,7 @@ void Say(const TStopEvent& Stop, const char* Text) {
 
 [[noreturn]] void StopNow(const TStopEvent& Stop, const char* Text) {
   Say(Stop, Text);
-  TCOMPort* Port = GPort.load();
-  if (Port != nullptr) Port->Abandon();
+  for (std::size_t I = 0; I < GPortCount.load(); ++I) GPorts[I]->Abandon();
   std::_Exit(Stop.Status);
 }
 
@@ -77,6 +79,8 @@ BOOL WINAPI OnConsoleControl(DWORD Event) {
   for (const auto& S : cStopEvents)
     if (S.Event == Event) Stop = &S;
   if (Stop == nullptr) return FALSE;
+  int Expected = 0;
+  (void)GStopStatus.compare_exchange_strong(Expected, Stop->Status);
   int Phase = cBeforeWriting;
   if (GPhase.compare_exchange_strong(Phase, cStopping)) StopNow(*Stop, cNothingWrittenText);
   if (Phase == cStopping) WaitForTheEnd();
@@ -119,7 +123,12 @@ bool IsTerminal(TStdStream Stream) {
 }
 
 void InstallStopHandler(TCOMPort& Port) {
-  GPort = &Port;
+  InstallStopHandler(std::vector<TCOMPort*>{&Port});
+}
+
+void InstallStopHandler(const std::vector<TCOMPort*>& Ports) {
+  for (std::size_t I = 0; I < Ports.size() && I < cMaxPorts; ++I) GPorts[I] = Ports[I];
+  GPortCount = std::min(Ports.size(), cMaxPorts);
   GBreakLineFirst = IsTerminal(TStdStream::Err);
   ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
@@ -129,8 +138,24 @@ void MarkWritingBegun() {
   // nothing may be sent meanwhile.
   int Phase = cBeforeWriting;
   if (!GPhase.compare_exchange_strong(Phase, cWriting) && Phase == cStopping) WaitForTheEnd();
+  // Another port writes already, and a stop came: this one does not begin.
+  if (GRequests.load() != 0) throw EStoppedBeforeWriting();
 }
 
 bool StopRequested() {
   return GRequests.load() != 0;
+}
+
+int StopStatus() {
+  return GStopStatus.load();
+}
+
+void HoldStopRequests(bool) {}
+
+bool CanRedrawLines() {
+  // Windows 10 and later consoles take the sequences once asked to.
+  const HANDLE Out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD Mode = 0;
+  if (::GetConsoleMode(Out, &Mode) == 0) return false;
+  return ::SetConsoleMode(Out, Mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }

@@ -39,39 +39,6 @@ const char* const cEntryNote =
     "the entry command goes out at 9600: a bootloader that answers it runs the\n"
     "    whole transfer at 9600";
 
-// clang-format off
-const std::pair<TMCUModel, const char*> cMcuNames[] = {
-    {TMCUModel::NOT_VALID,          "NOT_VALID"},
-    {TMCUModel::PIC16F886,          "PIC16F886"},
-    {TMCUModel::PIC18F25K20,        "PIC18F25K20"},
-    {TMCUModel::PIC18F45K20,        "PIC18F45K20"},
-    {TMCUModel::PIC18F46K20,        "PIC18F46K20"},
-    {TMCUModel::STM32F051C8T6_1024, "STM32F051C8T6_1024"},
-    {TMCUModel::STM32F_512,         "STM32F_512"},
-    {TMCUModel::STM32F031C6T6,      "STM32F031C6T6"},
-    {TMCUModel::STM32F030F4P6,      "STM32F030F4P6"},
-};
-// clang-format on
-
-const char* McuName(TMCUModel Model) {
-  for (const auto& [M, Name] : cMcuNames)
-    if (M == Model) return Name;
-  return "unknown";
-}
-
-// Names in the JSON result, as the update's result has them.
-const std::pair<TOutcome, const char*> cOutcomeNames[] = {
-    {TOutcome::Done, "done"},
-    {TOutcome::FileNotOpened, "file-not-opened"},
-    {TOutcome::FileWrongSize, "file-wrong-size"},
-    {TOutcome::FileWrongModel, "file-wrong-model"},
-};
-
-const char* OutcomeName(TOutcome Outcome) {
-  for (const auto& [O, Name] : cOutcomeNames)
-    if (O == Outcome) return Name;
-  return "error";
-}
 
 struct TCodeRun {
   int First;
@@ -270,7 +237,7 @@ void WriteEstimateRow(const TFit& Fit, const char* Label, bool PCDirectMode, std
 
 void WriteFitText(const TFit& Fit, std::ostream& Out) {
   Out << "Class " << Fit.Class << " (model codes " << CodesText(CodeRuns(Fit.Class))
-      << "): " << static_cast<int>(Fit.MCUCount) << " x " << McuName(Fit.Params.MCUModel) << '\n';
+      << "): " << static_cast<int>(Fit.MCUCount) << " x " << McuModelName(Fit.Params.MCUModel) << '\n';
   if (Fit.Transfer == nullptr) {
     Out << "  no transfer serves this MCU\n";
     return;
@@ -307,7 +274,7 @@ TJsonObject FitJson(const TFit& Fit) {
   Item.Add("class", static_cast<int>(Fit.Class))
       .Add("codes", CodesJson(Fit.Class))
       .Add("mcus", static_cast<int>(Fit.MCUCount))
-      .Add("mcu", McuName(Fit.Params.MCUModel));
+      .Add("mcu", McuModelName(Fit.Params.MCUModel));
   if (Fit.Transfer == nullptr) return Item;
   return Item.Add("start", static_cast<int>(Fit.Params.PGMStartAddress))
       .Add("end", static_cast<int>(Fit.SentEnd))

@@ -121,6 +121,10 @@ TJsonObject& TJsonObject::Add(const char* Key, int Value) {
   return AddRaw(Key, std::to_string(Value));
 }
 
+TJsonObject& TJsonObject::Add(const char* Key, std::int64_t Value) {
+  return AddRaw(Key, std::to_string(Value));
+}
+
 TJsonObject& TJsonObject::AddNull(const char* Key) {
   return AddRaw(Key, "null");
 }

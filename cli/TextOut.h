@@ -4,6 +4,7 @@
 // sequence, and JSON output must stay valid whatever they hold.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ class TJsonObject {
   TJsonObject& Add(const char* Key, const char* Value);
   TJsonObject& Add(const char* Key, bool Value);
   TJsonObject& Add(const char* Key, int Value);
+  TJsonObject& Add(const char* Key, std::int64_t Value);  // a file size, a duration in ms
   TJsonObject& AddNull(const char* Key);
   TJsonObject& Add(const char* Key, const std::vector<TJsonObject>& Items);  // an array
   std::string Text() const { return "{" + FMembers + "}"; }

@@ -8,6 +8,7 @@
 #include "ComPort.h"
 #include "Console.h"
 #include "ErrorText.h"
+#include "MultiRun.h"
 #include "InfoCommand.h"
 #include "PortMap.h"
 #include "QuarnelVersion.h"
@@ -44,6 +45,10 @@ int Main(int argc, char** argv) {
     case TCliCommand::QueryVersion:
     case TCliCommand::Update:
       break;
+  }
+  if (Options.Ports.size() > 1) {
+    return RunOnPorts(Options, OutputMode(Options.Json), CanRedrawLines(), SystemPortMap,
+                      std::cout, std::cerr);
   }
   InstallStopHandler(Comm1);
   return RunOperation(Options, OutputMode(Options.Json), Comm1, SystemPortMap, std::cout,

@@ -34,6 +34,12 @@ TPortAccess AccessOfError(std::int32_t Code, std::string& Detail);
 // Per platform. False when the system has no such device; otherwise Info
 // gets what it knows of it (USB identity, driver), possibly nothing.
 bool DescribeDevice(const std::string& Device, std::string& Info);
+// The serial number of the USB adapter behind Device, as its descriptor gives
+// it (untrusted text, kept as data); empty when the system does not say, as
+// for a port that is no USB adapter or one without a serial number. Always
+// empty on Windows, whose port names do not lead to the USB device without
+// walking the device tree.
+std::string UsbSerialNumber(const std::string& Device);
 // Opens and locks the device exactly as the port object's Open does, without
 // configuring the line, then lets it go again.
 TPortAccess CheckPortAccess(const std::string& Device, std::string& Detail);
@@ -45,6 +51,9 @@ TPortAccess CheckPortAccess(const std::string& Device, std::string& Detail);
 // from the device itself and are passed on as they are: the caller makes
 // them safe to show.
 std::string DescribeTty(const std::string& SysClassTty, const std::string& TtyName);
+// The serial number sysfs under SysClassTty gives for the USB device above the
+// tty TtyName; empty when there is none.
+std::string UsbSerialOfTty(const std::string& SysClassTty, const std::string& TtyName);
 // The name under DevFolder (normally "/dev") of the device Device resolves
 // to, as sysfs names the tty: "ttyUSB0" for /dev/ttyUSB0 and for any link to
 // it, such as one under /dev/serial/by-id. Empty when Device does not exist

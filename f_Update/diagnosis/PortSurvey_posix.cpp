@@ -26,15 +26,18 @@ constexpr const char* cDevFolder = "/dev";
 constexpr int cUsbLevelsUp = 4;
 // Attributes come from the device's own descriptors; a longer one is cut.
 constexpr std::size_t cMaxAttributeSize = 64;
+// A serial number is kept whole for a record: a USB string descriptor holds
+// at most 126 UTF-16 units, which sysfs gives as at most 378 bytes of UTF-8.
+constexpr std::size_t cMaxSerialSize = 378;
 constexpr const char* cSerialCoreBus = "serial-base";
 
 // First line of a sysfs attribute, blanks at the ends removed; empty when
 // there is none.
-std::string ReadAttribute(const fs::path& File) {
+std::string ReadAttribute(const fs::path& File, std::size_t MaxSize = cMaxAttributeSize) {
   std::ifstream In(File);
   std::string Line;
   if (!std::getline(In, Line)) return {};
-  if (Line.size() > cMaxAttributeSize) Line.resize(cMaxAttributeSize);
+  if (Line.size() > MaxSize) Line.resize(MaxSize);
   const auto First = Line.find_first_not_of(" \t\r");
   if (First == std::string::npos) return {};
   return Line.substr(First, Line.find_last_not_of(" \t\r") - First + 1);
@@ -64,6 +67,13 @@ fs::path UsbDeviceAbove(fs::path Folder) {
     Folder = Folder.parent_path();
   }
   return {};
+}
+
+// The tty's device folder, resolved, or an empty path when sysfs has none.
+fs::path TtyDevice(const std::string& SysClassTty, const std::string& TtyName) {
+  std::error_code Error;
+  const fs::path Device = fs::canonical(fs::path(SysClassTty) / TtyName / "device", Error);
+  return Error ? fs::path() : Device;
 }
 
 void Append(std::string& Text, const std::string& Part) {
@@ -97,15 +107,20 @@ bool ExclusiveElsewhere(int Fd) {
 }  // namespace
 
 std::string DescribeTty(const std::string& SysClassTty, const std::string& TtyName) {
-  std::error_code Error;
-  const fs::path Device = fs::canonical(fs::path(SysClassTty) / TtyName / "device", Error);
-  if (Error) return {};
+  const fs::path Device = TtyDevice(SysClassTty, TtyName);
+  if (Device.empty()) return {};
   std::string Text;
   const fs::path Usb = UsbDeviceAbove(Device);
   if (!Usb.empty()) Text = DescribeUsb(Usb);
   const std::string Driver = DriverOf(Device);
   if (!Driver.empty()) Append(Text, Text.empty() ? "driver " + Driver : "(driver " + Driver + ")");
   return Text;
+}
+
+std::string UsbSerialOfTty(const std::string& SysClassTty, const std::string& TtyName) {
+  const fs::path Device = TtyDevice(SysClassTty, TtyName);
+  const fs::path Usb = Device.empty() ? fs::path() : UsbDeviceAbove(Device);
+  return Usb.empty() ? std::string() : ReadAttribute(Usb / "serial", cMaxSerialSize);
 }
 
 std::string TtyNameOf(const std::string& DevFolder, const std::string& Device) {
@@ -127,6 +142,11 @@ bool DescribeDevice(const std::string& Device, std::string& Info) {
   const std::string TtyName = TtyNameOf(cDevFolder, Device);
   if (!TtyName.empty()) Info = DescribeTty(cSysClassTty, TtyName);
   return true;
+}
+
+std::string UsbSerialNumber(const std::string& Device) {
+  const std::string TtyName = TtyNameOf(cDevFolder, Device);
+  return TtyName.empty() ? std::string() : UsbSerialOfTty(cSysClassTty, TtyName);
 }
 
 TPortAccess CheckPortAccess(const std::string& Device, std::string& Detail) {

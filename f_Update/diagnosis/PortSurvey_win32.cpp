@@ -33,6 +33,13 @@ bool DescribeDevice(const std::string& Device, std::string& Info) {
   return true;
 }
 
+// A COM port's name leads to its USB device only through the device tree
+// (SetupAPI, then the parents of the port's node, which differ per driver);
+// not worth it for a record field that may be null.
+std::string UsbSerialNumber(const std::string&) {
+  return {};
+}
+
 TPortAccess CheckPortAccess(const std::string& Device, std::string& Detail) {
   // As the port object's Open: read and write, no sharing.
   const std::wstring Name(Device.begin(), Device.end());

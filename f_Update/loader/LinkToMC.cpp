@@ -119,6 +119,8 @@ void ShowFound(TLoader& L, const TPortTried& Port, TProbeResult Result) {
   L.LastOutcome.PortText = PortText;
   L.LastOutcome.DeviceName = L.SerialPort.DeviceName;
   L.LastOutcome.InBootloader = L.MCInBootloaderStatus;
+  L.LastOutcome.BaudRate = L.SerialPort.BaudRate;
+  L.LastOutcome.Bus = L.SimpleBusMode;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // it in its own way, without reading the texts the operation showed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "SearchRecord.h"
@@ -30,6 +31,12 @@ struct TOperationOutcome {
   std::string VersionText;
   // What the search tried, port by port; empty when no search ran.
   TSearchRecord Search;
+  // What the search and the update learnt of the unit, for a record of it.
+  std::int32_t BaudRate = 0;       // the rate it answered at; 0 when not found
+  bool Bus = false;                // it answered on an echoing bus
+  std::int32_t ModelCode = -1;     // its model code as it reported it; -1 when not read
+  int McuCount = 0;                // the MCUs of its model; 0 while the model is unknown
+  std::int32_t BlocksWritten = 0;  // blocks the controller acknowledged, all MCUs together
   // More to the final message, with the next step (plain text, lines apart):
   // set when the serial adapter went away during the transfer.
   std::string Details;

@@ -133,6 +133,7 @@ bool TTransfer::SendBlock(int McuNumber, std::int32_t& BufferPointer) {
     return Abort();
   }
   ++BlocksDone;
+  ++L.LastOutcome.BlocksWritten;
   const std::int32_t Percent = ProgressPercent(BufferPointer, L.Params.PGMStartAddress, EndAddress);
   // Numbers first: a front end that draws them knows the text that follows.
   ReportProgress(McuNumber, Percent);

@@ -107,10 +107,12 @@ void TLoader::UpdateFirmware() {
   std::int32_t MCModel = 0;
   if (MCInBootloaderStatus) {
     MCModel = Response[0];
+    LastOutcome.ModelCode = MCModel;
   } else {
     // The model code is converted first, so its error wins over the test.
     MCModel =
         HexByte(static_cast<char>(Response[cModelHiPos]), static_cast<char>(Response[cModelLoPos]));
+    LastOutcome.ModelCode = MCModel;
     if (!IsUserUpgradeable(static_cast<char>(Response[cUpgradeHiPos]),
                            static_cast<char>(Response[cUpgradeLoPos]))) {
       Refuse(*this, TOutcome::NotUpgradeable, cNotUpgradeable);
@@ -122,6 +124,7 @@ void TLoader::UpdateFirmware() {
     Refuse(*this, TOutcome::NotSupported, cNotSupported);
     return;
   }
+  LastOutcome.McuCount = MCUCount;
 
   // Sized before anything is read, so a wrong file is never loaded.
   if (!FileLengthMatches(FileLength(F), Params)) {

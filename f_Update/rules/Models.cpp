@@ -1,6 +1,7 @@
 #include "Models.h"
 
 #include <cstddef>
+#include <utility>
 #include <string>
 
 #include "Convert.h"
@@ -128,3 +129,26 @@ bool FileModelMatches(const std::vector<std::uint8_t>& DataBuffer, const TParamS
     return false;
   return NormaliseFileByte(DataBuffer[static_cast<std::size_t>(Addr)]) == Class;
 }
+
+namespace {
+// clang-format off
+const std::pair<TMCUModel, const char*> cMcuNames[] = {
+    {TMCUModel::NOT_VALID,          "NOT_VALID"},
+    {TMCUModel::PIC16F886,          "PIC16F886"},
+    {TMCUModel::PIC18F25K20,        "PIC18F25K20"},
+    {TMCUModel::PIC18F45K20,        "PIC18F45K20"},
+    {TMCUModel::PIC18F46K20,        "PIC18F46K20"},
+    {TMCUModel::STM32F051C8T6_1024, "STM32F051C8T6_1024"},
+    {TMCUModel::STM32F_512,         "STM32F_512"},
+    {TMCUModel::STM32F031C6T6,      "STM32F031C6T6"},
+    {TMCUModel::STM32F030F4P6,      "STM32F030F4P6"},
+};
+// clang-format on
+}  // namespace
+
+const char* McuModelName(TMCUModel Model) {
+  for (const auto& [M, Name] : cMcuNames)
+    if (M == Model) return Name;
+  return "unknown";
+}
+

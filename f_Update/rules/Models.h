@@ -33,6 +33,9 @@ struct TParamSet {
   TMCUModel MCUModel = TMCUModel::NOT_VALID;
 };
 
+// The MCU model's name as the model table writes it ("PIC16F886").
+const char* McuModelName(TMCUModel Model);
+
 // Model code reported by the controller (0..255) -> model class. A code that
 // no rule names is its own class (so is anything outside 0..255).
 std::int32_t NormaliseControllerCode(std::int32_t Code);

@@ -12,7 +12,7 @@ struct TArgsCase {
   std::vector<std::string> Args;
   TCliCommand Command;
   std::string FileName;
-  std::string Port;
+  std::vector<std::string> Ports;
   bool PCDirectMode;
   bool HighSpeed;
   bool Json;
@@ -21,32 +21,40 @@ struct TArgsCase {
 TEST(ParseCliArgs, EachFormGivesItsCommandAndSettings) {
   using C = TCliCommand;
   const TArgsCase cCases[] = {
-      {{"ports"}, C::Ports, "", "", true, false, false},
-      {{"ports", "--json"}, C::Ports, "", "", true, false, true},
-      {{"version"}, C::QueryVersion, "", "", true, false, false},
-      {{"version", "--port", "3", "--high-speed"}, C::QueryVersion, "", "3", true, true, false},
-      {{"version", "--port=/dev/ttyUSB0"}, C::QueryVersion, "", "/dev/ttyUSB0", true, false, false},
-      {{"update", "fw.QRV"}, C::Update, "fw.QRV", "", true, false, false},
+      {{"ports"}, C::Ports, "", {}, true, false, false},
+      {{"ports", "--json"}, C::Ports, "", {}, true, false, true},
+      {{"version"}, C::QueryVersion, "", {}, true, false, false},
+      {{"version", "--port", "3", "--high-speed"}, C::QueryVersion, "", {"3"}, true, true, false},
+      {{"version", "--port=/dev/ttyUSB0"}, C::QueryVersion, "", {"/dev/ttyUSB0"}, true, false, false},
+      {{"update", "fw.QRV"}, C::Update, "fw.QRV", {}, true, false, false},
       // Options before, between and after the operands.
       {{"--json", "update", "--no-pc-direct", "fw.QRV", "--port", "COM12"},
        C::Update,
        "fw.QRV",
-       "COM12",
+       {"COM12"},
        false,
        false,
        true},
-      {{"update", "fw.QRV", "--pc-direct"}, C::Update, "fw.QRV", "", true, false, false},
-      {{"update", "--", "--odd name.QRV"}, C::Update, "--odd name.QRV", "", true, false, false},
-      {{"update", "fw.QRV", "--help"}, C::Help, "", "", true, false, false},
-      {{"-h"}, C::Help, "", "", true, false, false},
-      {{"--version"}, C::ProgramVersion, "", "", true, false, false},
+      {{"update", "fw.QRV", "--pc-direct"}, C::Update, "fw.QRV", {}, true, false, false},
+      {{"update", "--", "--odd name.QRV"}, C::Update, "--odd name.QRV", {}, true, false, false},
+      {{"update", "fw.QRV", "--help"}, C::Help, "", {}, true, false, false},
+      {{"-h"}, C::Help, "", {}, true, false, false},
+      {{"--version"}, C::ProgramVersion, "", {}, true, false, false},
+      // Several ports: one operation on each, in the order given.
+      {{"update", "fw.QRV", "--port", "1", "--port=/dev/ttyUSB1", "--port", "COM3"},
+       C::Update,
+       "fw.QRV",
+       {"1", "/dev/ttyUSB1", "COM3"},
+       true,
+       false,
+       false},
   };
   for (const auto& Case : cCases) {
     SCOPED_TRACE(testing::PrintToString(Case.Args));
     const TCliOptions O = ParseCliArgs(Case.Args);
     EXPECT_EQ(O.Command, Case.Command);
     EXPECT_EQ(O.FileName, Case.FileName);
-    EXPECT_EQ(O.Port, Case.Port);
+    EXPECT_EQ(O.Ports, Case.Ports);
     EXPECT_EQ(O.PCDirectMode, Case.PCDirectMode);
     EXPECT_EQ(O.HighSpeed, Case.HighSpeed);
     EXPECT_EQ(O.Json, Case.Json);
@@ -61,7 +69,9 @@ TEST(ParseCliArgs, OptionsThatDoNotBelongAreRefused) {
       {"version", "--no-pc-direct"},
       {"--json=1", "ports"},
       {"version", "-p"},
-      {"version", "--port", "1", "--port", "2"},
+      {"version", "--port", "1", "--port", "COM1"},  // one device twice
+      {"version", "--record", "a", "--record", "b"},
+      {"info", "fw.QRV", "--record", "a"},
       {"version", "--port", ""},
       {"update", "a", "b"},
   };

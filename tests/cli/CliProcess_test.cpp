@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -18,6 +19,7 @@
 #include "Console.h"
 #include "FlashCheck.h"
 #include "SampleImage.h"
+#include "Sha256.h"
 #include "Sim.h"
 
 namespace fs = std::filesystem;
@@ -488,3 +490,68 @@ TEST(CliUnplug, AnAdapterPulledOutGivesTheDetailsOnStderrAndInTheResult) {
 }
 
 }  // namespace
+
+// Several controllers in one run: each port gets its own operation at the
+// same time; one that fails (a checksum fault, nothing on the port) never
+// stops the others, and the run ends with the first failure's status in the
+// order the ports were given.
+TEST(CliSeveralPorts, EachPortItsOwnUpdateAndTheFirstFailureDecides) {
+  const fs::path Dir = fs::temp_directory_path() / ("quarnel-multi-" + std::to_string(getpid()));
+  fs::create_directories(Dir);
+  const auto Image = samplefw::MakeImage(cModel, cProgramBytes);
+  const std::string File = (Dir / "fw.QRV").string();
+  ASSERT_TRUE(samplefw::WriteImage(File, Image));
+  std::vector<std::unique_ptr<mcsim::Sim>> Sims;
+  for (int I = 0; I < 3; ++I) {
+    mcsim::Config Config;
+    Config.modelCode = cModel;
+    Config.link = I == 1 ? mcsim::Link::EchoBus : mcsim::Link::Plain;
+    if (I == 2) {
+      mcsim::Fault Fault;
+      Fault.kind = mcsim::FaultKind::WrongChecksum;
+      Fault.block = 1;
+      Config.faults.push_back(Fault);
+    }
+    Sims.push_back(std::make_unique<mcsim::Sim>(Config));
+    Sims.back()->Start();
+  }
+  const std::string Good1 = Sims[0]->DevicePath();
+  const std::string Good2 = Sims[1]->DevicePath();
+  const std::string Faulty = Sims[2]->DevicePath();
+  const TChildResult R =
+      RunChild(QUARNEL_CLI_PATH,
+               {"update", File, "--port", Good1, "--port", cNoSuchPort, "--port", Good2, "--port",
+                Faulty, "--record", (Dir / "units.log").string()},
+               cLimit);
+  EXPECT_EQ(R.ExitStatus, cExitNoController) << R.Out << R.Err;
+  EXPECT_TRUE(ImageReceived(Sims[0]->GetRecord(), Image, cProgramBytes));
+  EXPECT_TRUE(ImageReceived(Sims[1]->GetRecord(), Image, cProgramBytes));
+  EXPECT_EQ(Sims[2]->GetRecord().Count(mcsim::EventKind::Abort), 1u);
+  // Lines mode: each port's texts prefixed, then the summary.
+  EXPECT_TRUE(Contains(R.Out, Good1 + ": Update Complete. Turn off power.\n"));
+  EXPECT_TRUE(Contains(R.Err, Faulty + ": Firmware update failed."));
+  EXPECT_TRUE(Contains(R.Out, "\nFailed: " + std::string(cNoSuchPort) + " " + Faulty + "\n"));
+  const auto All = Lines(R.Out);
+  const auto Head = std::find_if(All.begin(), All.end(),
+                                 [](const std::string& L) { return L.rfind("port ", 0) == 0; });
+  ASSERT_EQ(All.end() - Head, 6);  // heading, four ports, failures
+  EXPECT_TRUE(Contains(Head[1], "1 x PIC16F886")) << Head[1];
+  EXPECT_TRUE(Contains(Head[1], std::to_string(cProgramBytes / 16) + "  ")) << Head[1];
+  EXPECT_TRUE(Contains(Head[4], "the update failed during the transfer")) << Head[4];
+  // A record line a port, each with the file's hash and its own outcome.
+  std::ifstream Log(Dir / "units.log");
+  std::stringstream Records;
+  Records << Log.rdbuf();
+  const auto Units = Lines(Records.str());
+  ASSERT_EQ(Units.size(), 4u);
+  const std::string Hash = "\"sha256\":\"" + Sha256Hex(Image.data(), Image.size()) + "\"";
+  for (const std::string& Unit : Units) EXPECT_TRUE(Contains(Unit, Hash)) << Unit;
+  const std::string Port = "\"port\":\"" + Faulty + "\"";
+  EXPECT_EQ(std::count_if(Units.begin(), Units.end(),
+                          [&](const std::string& U) {
+                            return Contains(U, Port) &&
+                                   Contains(U, "\"outcome\":\"transfer-failed\"");
+                          }),
+            1);
+  fs::remove_all(Dir);
+}

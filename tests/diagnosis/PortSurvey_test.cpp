@@ -93,6 +93,25 @@ TEST(DescribeTty, UsbIdentityAndDriverOrDriverAlone) {
     EXPECT_EQ(DescribeTty(Sys.ClassTty(), Name), Expected) << Name;
 }
 
+// The serial number for a record: whole past the description's cut, as the
+// device gave it, and empty where no USB device with one stands above.
+TEST(UsbSerialOfTty, TheUsbDevicesSerialWholeOrNothing) {
+  FakeSysfs Sys;
+  const std::string Long(100, 'S');
+  Sys.Device("usb1/1-1", {{"idVendor", "0403\n"}, {"serial", " A50285BI \n"}});
+  Sys.Tty("ttyUSB0", Sys.Device("usb1/1-1/1-1:1.0/ttyUSB0"));
+  Sys.Device("usb1/1-2", {{"idVendor", "1a86\n"}, {"serial", Long + "\n"}});
+  Sys.Tty("ttyUSB1", Sys.Device("usb1/1-2/1-2:1.0/ttyUSB1"));
+  Sys.Device("usb1/1-3", {{"idVendor", "2341\n"}});
+  Sys.Tty("ttyACM0", Sys.Device("usb1/1-3/1-3:1.0"));
+  Sys.Tty("ttyS0", Sys.Device("pnp0/00:00/00:00:0/00:00:0.0", {{"serial", "not USB\n"}}));
+  const std::pair<const char*, std::string> cCases[] = {
+      {"ttyUSB0", "A50285BI"}, {"ttyUSB1", Long}, {"ttyACM0", ""}, {"ttyS0", ""}, {"ttyS9", ""},
+  };
+  for (const auto& [Name, Expected] : cCases)
+    EXPECT_EQ(UsbSerialOfTty(Sys.ClassTty(), Name), Expected) << Name;
+}
+
 // sysfs knows a tty by its own name only: a link such as those under
 // /dev/serial/by-id is resolved first.
 TEST(TtyNameOf, TheNameTheDeviceResolvesTo) {
